@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs everything needed to build, run and test marvolen on Debian 12.
+# Idempotent; runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config ccache
+  qt6-base-dev libtomlplusplus-dev libgtest-dev libgmock-dev
+  # run
+  qt6-translations-l10n fonts-arphic-uming
+  # tests: independent Jet readers, fuzzing, a real X server
+  mdbtools nodejs npm clang libclang-rt-14-dev
+  xvfb xauth
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+# A node from outside Debian satisfies the tests as well.
+if command -v node >/dev/null && command -v npm >/dev/null; then
+  missing=("${missing[@]/nodejs}"); missing=("${missing[@]/npm}")
+fi
+read -r -a missing <<<"${missing[*]:-}"
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# mdb-reader, the second independent reader the tests compare against.
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -d "$here/tests/reference/node_modules/mdb-reader" ]; then
+  (cd "$here/tests/reference" && npm ci --no-audit --no-fund --loglevel=error)
+fi
