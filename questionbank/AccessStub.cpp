@@ -1,0 +1,1 @@
+// Placeholder until the record-access layer lands.

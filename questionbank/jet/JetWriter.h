@@ -1,0 +1,22 @@
+#pragma once
+
+#include "questionbank/Schema.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace questionbank::jet {
+
+struct WriterOptions {
+    std::string password;                // UTF-8, at most 20 characters; empty for none
+    OleDate creationDate{45413.4375};    // 2024-05-01 10:30; fixed so that written files are reproducible
+};
+
+// A Jet 4 database holding `tables` (user tables, no indexes). Every value must match its column's
+// type (or be NULL); throws std::invalid_argument otherwise, or when a table does not fit the format.
+std::vector<std::uint8_t> WriteJet4(const std::vector<Table>& tables, const WriterOptions& options);
+void WriteJet4File(const std::filesystem::path& path, const std::vector<Table>& tables, const WriterOptions& options);
+
+} // namespace questionbank::jet

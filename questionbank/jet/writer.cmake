@@ -1,0 +1,1 @@
+target_sources(marvolen_jet_writer PRIVATE ${CMAKE_CURRENT_LIST_DIR}/JetWriter.h ${CMAKE_CURRENT_LIST_DIR}/JetWriterStub.cpp)
