@@ -12,6 +12,8 @@ packages=(
   # tests: independent Jet readers, fuzzing, a real X server
   mdbtools nodejs npm clang libclang-rt-14-dev
   xvfb xauth
+  # packaging: validators, the manual page, the Debian package
+  appstream desktop-file-utils help2man dpkg-dev file
 )
 
 sudo_cmd=()
