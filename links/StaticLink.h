@@ -8,7 +8,6 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,14 +28,17 @@ constexpr COLORREF RGB(int r, int g, int b)
 constexpr QColor ToQColor(COLORREF colour)
 {
     return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
-                  static_cast<int>((colour >> 16) & 0xFF));
+        static_cast<int>((colour >> 16) & 0xFF));
 }
 
 // What a link opens: a web address or anything else the shell can open.
 class CLinkTarget : public QString {
 public:
     CLinkTarget() = default;
-    CLinkTarget(const QString& text) : QString(text) { }
+    CLinkTarget(const QString& text)
+        : QString(text)
+    {
+    }
     CLinkTarget& operator=(const QString& text)
     {
         QString::operator=(text);

@@ -1,7 +1,6 @@
 #include "Beep.h"
 
 #include <QApplication>
-
 #include <utility>
 
 namespace platform {

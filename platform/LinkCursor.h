@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCursor>
-
 #include <functional>
 #include <optional>
 
