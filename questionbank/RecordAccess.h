@@ -18,7 +18,7 @@ class Recordset;
 template <typename T> class ObjectPtr {
 public:
     ObjectPtr() = default;
-    ObjectPtr(std::nullptr_t) {}
+    ObjectPtr(std::nullptr_t) { }
 
     // Creates a fresh object into the pointer, releasing the one held before. Never throws:
     // on failure (see SetObjectCreationHook) the pointer stays null and a failing code comes back.
@@ -59,7 +59,7 @@ inline constexpr int adCmdText = 1;
 enum class ObjectKind { Connection, Recordset };
 void SetObjectCreationHook(std::function<bool(ObjectKind)> hook);
 
-class Database; // the opened file, private to the record-access layer
+class Database; // the opened file (questionbank/Database.h)
 
 // The one connection to a question bank.
 class Connection {
@@ -68,8 +68,11 @@ public:
     // Keys are case-insensitive; only the Jet 4.0 provider is accepted; Data Source is opened relative to
     // the current directory and read-only. Errors: adErrProviderNotFound, E_FAIL (missing, unreadable,
     // damaged or non-Jet file), DB_SEC_E_AUTH_FAILED (password), adErrObjectOpen (already open).
-    void Open(const std::string& connectionString, const std::string& userId, const std::string& password,
-              long options);
+    void Open(
+        const std::string& connectionString, const std::string& userId, const std::string& password, long options);
+    // Opens the connection on a database already at hand (tests and tools), checking `databasePassword`
+    // as Open checks the connection string's. Errors: adErrObjectOpen, E_POINTER, DB_SEC_E_AUTH_FAILED.
+    void Open(std::shared_ptr<const Database> database, const std::string& databasePassword);
     long State() const;
     void Close(); // adErrObjectClosed when not open
 
@@ -87,8 +90,8 @@ public:
     // source: SELECT * FROM table [WHERE column = 'text'] [ORDER BY column [ASC|DESC]].
     // Errors: E_POINTER (null connection), adErrObjectClosed (connection not open), adErrObjectOpen,
     // DB_E_ERRORSINCOMMAND, DB_E_NOTABLE, DB_E_PARAMNOTOPTIONAL, DB_E_CANTCONVERTVALUE, E_FAIL (damaged table).
-    void Open(const std::string& source, const ConnectionPtr& activeConnection, int cursorType, int lockType,
-              int options);
+    void Open(
+        const std::string& source, const ConnectionPtr& activeConnection, int cursorType, int lockType, int options);
     long State() const;
     bool BOF() const;
     // Named after the ADO property; "EOF" itself is a macro of <cstdio>.

@@ -1,1 +1,0 @@
-// Placeholder until the record-access layer lands.
