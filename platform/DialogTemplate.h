@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MessageBox.h" // IDOK and IDCANCEL, the ids of the standard buttons
+
 #include <QRect>
 #include <QString>
 
