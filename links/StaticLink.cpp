@@ -2,10 +2,10 @@
 
 #include "platform/Beep.h"
 #include "platform/LinkCursor.h"
+#include "res/Resources.h"
 
 #include <QCursor>
 #include <QEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QTimer>
@@ -36,13 +36,6 @@ CStaticLink::StringLookup& stringLookup()
 {
     static CStaticLink::StringLookup lookup;
     return lookup;
-}
-
-QString windowText(const QWidget* widget)
-{
-    if (const auto* label = qobject_cast<const QLabel*>(widget))
-        return label->text();
-    return widget->property("text").toString();
 }
 
 } // namespace
@@ -112,7 +105,7 @@ CStaticLink::~CStaticLink()
 
 void CStaticLink::Attach(QWidget* widget)
 {
-    CWnd::Attach(widget);
+    CStatic::Attach(widget);
     if (!widget)
         return;
     m_filter = std::make_unique<EventFilter>(*this);
@@ -219,11 +212,10 @@ void CStaticLink::OnLButtonDown()
 {
     QWidget* widget = GetSafeWidget();
     if (m_target.isEmpty() && widget) {
-        QString text;
-        if (const StringLookup& lookup = stringLookup())
-            text = lookup(GetDlgCtrlID());
+        const StringLookup& lookup = stringLookup();
+        QString text = lookup ? lookup(GetDlgCtrlID()) : res::LoadString(GetDlgCtrlID());
         if (text.isEmpty())
-            text = windowText(widget);
+            text = GetWindowText();
         m_target = text;
         if (m_target.isEmpty())
             return;

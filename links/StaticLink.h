@@ -52,7 +52,7 @@ public:
 // Turns a static control that a dialog already has into a hyperlink: hover highlight, link cursor,
 // link colours and its own font for text statics, and a left click that opens m_target.
 // The control needs no notify style and keeps its place, size, text or picture. No keyboard handling.
-class CStaticLink : public platform::CWnd {
+class CStaticLink : public platform::CStatic {
 public:
     static constexpr COLORREF s_crNormal = RGB(0, 0, 255);
     static constexpr COLORREF s_crVisited = RGB(128, 0, 128);
@@ -79,7 +79,7 @@ public:
     static const QCursor* LinkCursor();
     static void ResetLinkCursorForTesting();
 
-    // String resources for a click on a link without target; res's table unless a test replaces it.
+    // The string table a click on a link without target looks in; res's own unless a test replaces it.
     using StringLookup = std::function<QString(int id)>;
     static StringLookup SetStringLookupForTesting(StringLookup lookup);
 
