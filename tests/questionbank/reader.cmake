@@ -1,0 +1,2 @@
+# The Jet file reader: agreement with independent readers, small fixtures, damaged files.
+marvolen_add_test(reader_corpus_test SOURCES reader_corpus_test.cpp LIBS marvolen_jet_reader Qt6::Core GTest::gtest_main)
