@@ -80,6 +80,7 @@ public:
     using Bounds = std::array<std::optional<int>, 5>;
     using Texts = std::array<std::optional<std::string>, 5>;
     using Values = std::array<std::optional<int>, 5>;
+    using Cells = std::map<std::string, Cell>;
 
     BankBuilder()
     {
@@ -122,10 +123,7 @@ public:
     }
 
     // A row of any table, by column name; columns it does not name are NULL.
-    BankBuilder& addRow(std::string_view table, std::map<std::string, Cell> cells)
-    {
-        return addCells(table, CellRow(std::move(cells)));
-    }
+    BankBuilder& addRow(std::string_view table, Cells cells) { return addCells(table, std::move(cells)); }
 
     // ---- Overrides for damaged banks ----
 
@@ -226,7 +224,7 @@ public:
     }
 
 private:
-    using CellRow = std::map<std::string, Cell>;
+    using CellRow = Cells;
     struct TableCells {
         std::string name;
         std::vector<questionbank::ColumnDef> columns;
