@@ -1,0 +1,172 @@
+#include "access_fixtures.h"
+#include "questionbank/BankSchema.h"
+#include "questionbank/TextCompare.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace questionbank {
+namespace {
+
+using namespace questionbank::testing;
+
+const std::filesystem::path kCorpus = MARVOLEN_CORPUS_DIR;
+const std::filesystem::path kBankJet4 = kCorpus / "generated" / "bank-jet4.mdb";
+const std::filesystem::path kBankJet3 = kCorpus / "generated" / "bank-jet3-gbk.mdb";
+const std::filesystem::path kNoPassword = kCorpus / "access" / "mdbreader-V2000_no-password.mdb";
+
+std::string ConnectionStringFor(const std::filesystem::path& file, const std::string& passwordPart)
+{
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.string() + passwordPart;
+}
+
+HRESULT OpenError(const std::string& connectionString)
+{
+    ConnectionPtr connection;
+    connection.CreateInstance();
+    HRESULT hr = ErrorOf([&] { connection->Open(connectionString, "", "", 0); });
+    EXPECT_EQ(connection->State(), hr == S_OK ? adStateOpen : adStateClosed);
+    return hr;
+}
+
+// Changes the current directory for one test and restores it afterwards.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::filesystem::path& directory)
+        : m_saved(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(directory);
+    }
+    ~CurrentDirectory() { std::filesystem::current_path(m_saved); }
+
+private:
+    std::filesystem::path m_saved;
+};
+
+class TempDirectory {
+public:
+    TempDirectory()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "access-test-XXXXXX").string();
+        m_path = mkdtemp(pattern.data());
+    }
+    ~TempDirectory() { std::filesystem::remove_all(m_path); }
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+TEST(ConnectionOpenTest, AcceptsOnlyTheJetProvider)
+{
+    const std::string rest = ";Data Source=" + kBankJet4.string() + ";Jet OLEDB:Database Password=pvexmtgrw4067";
+    EXPECT_EQ(OpenError("Provider=microsoft.jet.oledb.4.0" + rest), S_OK);
+    EXPECT_EQ(OpenError("Provider=Microsoft.Jet.OLEDB.3.51" + rest), adErrProviderNotFound);
+    EXPECT_EQ(OpenError("Provider=Microsoft.ACE.OLEDB.12.0" + rest), adErrProviderNotFound);
+    EXPECT_EQ(OpenError(rest.substr(1)), adErrProviderNotFound);
+}
+
+TEST(ConnectionOpenTest, ChecksTheDatabasePasswordAsJetDoes)
+{
+    struct Case {
+        const char* name;
+        std::filesystem::path file;
+        const char* passwordPart;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        { "Jet 4 bank, its password", kBankJet4, ";Jet OLEDB:Database Password=pvexmtgrw4067", S_OK },
+        { "Jet 3 bank, its password", kBankJet3, ";Jet OLEDB:Database Password=pvexmtgrw4067", S_OK },
+        { "quoted password", kBankJet4, ";Jet OLEDB:Database Password=\"pvexmtgrw4067\"", S_OK },
+        { "wrong password", kBankJet4, ";Jet OLEDB:Database Password=pvexmtgrw4068", DB_SEC_E_AUTH_FAILED },
+        { "other case", kBankJet4, ";Jet OLEDB:Database Password=PVEXMTGRW4067", DB_SEC_E_AUTH_FAILED },
+        { "no password", kBankJet4, "", DB_SEC_E_AUTH_FAILED },
+        { "Jet 3 without password", kBankJet3, "", DB_SEC_E_AUTH_FAILED },
+        { "file without password, any given", kNoPassword, ";Jet OLEDB:Database Password=anything", S_OK },
+        { "file without password, none given", kNoPassword, "", S_OK },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(OpenError(ConnectionStringFor(c.file, c.passwordPart)), c.expected);
+    }
+}
+
+TEST(ConnectionOpenTest, FilesThatAreNotJetDatabasesFailAlike)
+{
+    TempDirectory temp;
+    std::ofstream(temp.path() / "notes.mdb") << "Standard Jet DB? No, just a text file.\n";
+    std::ofstream(temp.path() / "empty.mdb");
+    const std::pair<const char*, std::filesystem::path> cases[] = {
+        { "missing file", temp.path() / "missing.mdb" },
+        { "a directory", temp.path() },
+        { "a text file", temp.path() / "notes.mdb" },
+        { "an empty file", temp.path() / "empty.mdb" },
+    };
+    for (const auto& [name, file] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(OpenError(ConnectionStringFor(file, ";Jet OLEDB:Database Password=pvexmtgrw4067")), E_FAIL);
+    }
+    EXPECT_EQ(OpenError("Provider=Microsoft.Jet.OLEDB.4.0"), E_FAIL); // no Data Source at all
+}
+
+TEST(ConnectionOpenTest, OpensTheBankRelativeToTheCurrentDirectory)
+{
+    TempDirectory temp;
+    std::filesystem::copy_file(kBankJet4, temp.path() / bank::kFileName);
+    ConnectionPtr connection;
+    connection.CreateInstance();
+    {
+        CurrentDirectory inTemp(temp.path());
+        connection->Open(std::string(bank::kConnectionString), "", "", 0);
+    }
+    EXPECT_EQ(connection->State(), adStateOpen);
+    // Elsewhere the same connection string finds no file.
+    CurrentDirectory elsewhere(kCorpus);
+    EXPECT_EQ(OpenError(std::string(bank::kConnectionString)), E_FAIL);
+}
+
+TEST(ConnectionOpenTest, ReadsTheBanksQueriesFromTheFile)
+{
+    for (const auto& file : { kBankJet4, kBankJet3 }) {
+        SCOPED_TRACE(file.filename().string());
+        ConnectionPtr connection;
+        connection.CreateInstance();
+        connection->Open(ConnectionStringFor(file, ";Jet OLEDB:Database Password=pvexmtgrw4067"), "", "", 0);
+        RecordsetPtr catalog;
+        OpenQuery(catalog, "SELECT * FROM testname", connection);
+        ASSERT_FALSE(catalog->BOF());
+        int tests = 0;
+        for (const auto& name : Walk(catalog, "testName")) {
+            if (name.isNull() || FieldText(name).find('\'') != std::string::npos)
+                continue;
+            ++tests;
+            RecordsetPtr questions;
+            OpenQuery(questions, "SELECT * FROM testquestion WHERE testName='" + FieldText(name) + "' ORDER BY ID",
+                connection);
+            // Every question found belongs to the test, and the IDs ascend.
+            std::optional<double> previous;
+            if (!questions->BOF()) {
+                questions->MoveFirst();
+                while (!questions->adoEOF()) {
+                    EXPECT_TRUE(TextEqual(FieldText(ReadField(questions, "testName")), FieldText(name)));
+                    Value id = ReadField(questions, "ID");
+                    if (!id.isNull()) {
+                        double value = std::stod(FieldText(id));
+                        if (previous)
+                            EXPECT_LE(*previous, value);
+                        previous = value;
+                    }
+                    questions->MoveNext();
+                }
+            }
+        }
+        EXPECT_GT(tests, 0);
+        RecordsetPtr version;
+        OpenQuery(version, "SELECT * FROM databasever", connection);
+        EXPECT_FALSE(version->BOF());
+    }
+}
+
+} // namespace
+} // namespace questionbank
