@@ -15,11 +15,6 @@ namespace update {
 
 namespace {
 
-void ShowComError(const questionbank::ComError& error)
-{
-    platform::AfxMessageBox(QString::fromStdString(questionbank::ComErrorText(error)), platform::MB_OK);
-}
-
 void ShowConnectionFailure()
 {
     platform::AfxMessageBox(QStringLiteral("网络连接失败!\r\n请重试或直接登陆") + res::SiteHostName()
@@ -36,45 +31,6 @@ QString QueryValue(const QString& value)
 }
 
 } // namespace
-
-void RunVersionCheck(const questionbank::ConnectionPtr& connection)
-{
-    CVersionCheck checker;
-    QString strDatabaseVer;
-    questionbank::RecordsetPtr pRecordset;
-
-    questionbank::GuardedBlock(
-        [&] { questionbank::OpenQuery(pRecordset, "SELECT * FROM databasever", connection); }, ShowComError);
-
-    bool bDataFileLost = false;
-    questionbank::GuardedBlock(
-        [&] {
-            if (pRecordset->BOF()) {
-                platform::AfxMessageBox(
-                    QStringLiteral("数据文件可能已丢失!\r\n请重新启动本软件，如果故障依旧，请重新下载本软件!"),
-                    platform::MB_OK);
-                bDataFileLost = true;
-                return;
-            }
-            pRecordset->MoveFirst();
-            const questionbank::Value value = questionbank::ReadField(pRecordset, "makedate");
-            if (!value.isNull())
-                strDatabaseVer = QString::fromStdString(questionbank::FieldText(value));
-            pRecordset->Close();
-            pRecordset = nullptr;
-        },
-        ShowComError);
-    if (bDataFileLost)
-        return;
-
-    // Qt has no general report for a command that fails with an exception; this is it.
-    try {
-        checker.CheckVersion(QStringLiteral("marvolen"), QStringLiteral("1.00"), strDatabaseVer);
-    } catch (platform::CInternetException* e) {
-        e->ReportError();
-        e->Delete();
-    }
-}
 
 void CVersionCheck::CheckVersion(QString strSoftID, QString strSoftVer, QString strDatabaseVer)
 {
