@@ -10,5 +10,5 @@ file(READ ${PROJECT_SOURCE_DIR}/questionbank/jet/reader.cmake MARVOLEN_READER_SO
 if(NOT MARVOLEN_READER_SOURCES MATCHES "Stub")
   marvolen_add_test(access_file_tests
     SOURCES access_connection_test.cpp
-    LIBS marvolen_questionbank GTest::gtest_main)
+    LIBS marvolen_questionbank Qt6::Core GTest::gtest_main)
 endif()
