@@ -416,6 +416,8 @@ int CDialog::DoModal()
             EndDialog(result);
         return result;
     }
+    // exec() makes modal only a window it shows itself; Create() has shown this one already.
+    m_window->hide();
     m_window->exec();
     return m_ended ? m_result : -1;
 }
