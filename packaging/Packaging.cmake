@@ -2,7 +2,6 @@
 include(GNUInstallDirs)
 
 set(MARVOLEN_APP_ID "example.marvolen.Marvolen")
-set(MARVOLEN_INSTALL_BANK_DIR "${CMAKE_INSTALL_FULL_DATADIR}/marvolen")
 
 if(TARGET marvolen)
   install(TARGETS marvolen RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -27,11 +26,23 @@ if(TARGET sample_bank)
   install(FILES ${CMAKE_BINARY_DIR}/sample/tovra.mdb DESTINATION ${CMAKE_INSTALL_DATADIR}/marvolen)
 endif()
 
-configure_file(${CMAKE_CURRENT_LIST_DIR}/marvolen.desktop.in
-               ${CMAKE_BINARY_DIR}/packaging/${MARVOLEN_APP_ID}.desktop @ONLY)
+# The icon at 1x and 2x in the icon theme; both images beside the sample bank.
+set(images_dir ${PROJECT_SOURCE_DIR}/res/images)
+install(FILES ${images_dir}/icon128.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME marvolen.png)
+install(FILES ${images_dir}/icon128@2x.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps RENAME marvolen.png)
+install(FILES ${images_dir}/icon128.png ${images_dir}/icon128@2x.png ${images_dir}/picture133.png ${images_dir}/picture133@2x.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/marvolen/images)
+
+# The entry's working directory is the installed bank's folder, known only when installing
+# (cmake --install --prefix and cpack choose their own prefix).
+set(desktop_file "${CMAKE_BINARY_DIR}/packaging/${MARVOLEN_APP_ID}.desktop")
+install(CODE "
+  set(MARVOLEN_INSTALL_BANK_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/marvolen\")
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/marvolen.desktop.in\" \"${desktop_file}\" @ONLY)
+")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/${MARVOLEN_APP_ID}.metainfo.xml
                ${CMAKE_BINARY_DIR}/packaging/${MARVOLEN_APP_ID}.metainfo.xml @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/${MARVOLEN_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${desktop_file} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/${MARVOLEN_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # CPack: `cpack -G DEB` in the build folder.
