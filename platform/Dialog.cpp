@@ -33,13 +33,10 @@ ModalDialogHandler& modalHandler()
     return handler;
 }
 
-// a * b / c rounded half away from zero, as the system's MulDiv.
-int mulDiv(int a, int b, int c)
+// a * b / c in integer arithmetic, truncated.
+int scale(int a, int b, int c)
 {
-    const long long product = static_cast<long long>(a) * b;
-    const long long half = c / 2;
-    const long long rounded = product >= 0 ? (product + half) / c : (product - half) / c;
-    return static_cast<int>(rounded);
+    return static_cast<int>(static_cast<long long>(a) * b / c);
 }
 
 bool isRadio(const ControlTemplate& control)
@@ -160,8 +157,8 @@ void CMenu::AppendMenu(unsigned flags, unsigned id, const QString& text)
 
 QRect DialogBaseUnits::toPixels(const QRect& units) const
 {
-    return QRect(mulDiv(units.x(), x, 4), mulDiv(units.y(), y, 8), mulDiv(units.width(), x, 4),
-                 mulDiv(units.height(), y, 8));
+    return QRect(scale(units.x(), x, 4), scale(units.y(), y, 8), scale(units.width(), x, 4),
+                 scale(units.height(), y, 8));
 }
 
 DialogBaseUnits BaseUnitsOf(const QFont& font)
