@@ -351,3 +351,25 @@ inline constexpr std::uint32_t kTablesParentId = 0x0F000000;
 } // namespace catalog
 
 } // namespace questionbank::jet::format
+
+// ---- Writer only ----------------------------------------------------------------------------
+
+namespace questionbank::jet::format::writer {
+inline constexpr std::size_t kJet4MaxRowBytes = 4060; // the largest row Jet itself writes
+inline constexpr std::size_t kMaxNameChars = 64;      // table and column names
+inline constexpr std::size_t kJet4MaxPasswordChars = 20;
+inline constexpr std::size_t kMaxTextChars = 255;
+inline constexpr std::size_t kMaxBinaryBytes = 510;
+inline constexpr std::size_t kMaxLongValueBytes = 0xFFFFFF; // the memo length field has three bytes
+inline constexpr std::uint32_t kGlobalMapOwner = 1;         // bytes 4-7 of page 1 in Access files
+inline constexpr std::uint32_t kJet4InlineGlobalMapPages = 512;
+
+// The catalog rows Jet writes into an empty database (besides MSysObjects itself).
+inline constexpr std::uint32_t kTablesId = 0x0F000001;
+inline constexpr std::uint32_t kDatabasesId = 0x0F000002;
+inline constexpr std::uint32_t kRelationshipsId = 0x0F000003;
+inline constexpr std::uint32_t kMSysDbId = 0x10000000;
+inline constexpr std::int16_t kTypeDatabase = 2;
+inline constexpr std::int16_t kTypeContainer = 3;
+inline constexpr std::uint32_t kSystemObjectFlags = 0x80000000;
+} // namespace questionbank::jet::format::writer

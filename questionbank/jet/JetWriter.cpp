@@ -21,23 +21,17 @@ namespace {
 
 namespace fmt = format;
 
+namespace w = fmt::writer;
+
 constexpr std::size_t kPageSize = fmt::kJet4PageSize;
 constexpr std::size_t kDataPageHeader = fmt::kJet4DataPage.rowOffsetsOffset;
 constexpr std::size_t kEmptyPageFree = kPageSize - kDataPageHeader; // 4082
-constexpr std::size_t kMaxRowBytes = 4060;                           // what Jet itself accepts
 constexpr std::size_t kMaxColumns = 255;                             // column numbers are read as one byte
-constexpr std::size_t kMaxNameChars = 64;
-constexpr std::size_t kMaxPasswordChars = 20;
-constexpr std::size_t kMaxTextChars = 255;
-constexpr std::size_t kMaxBinaryBytes = 510;
-constexpr std::size_t kMaxLongValueBytes = 0xFFFFFF; // the length field has three bytes
 constexpr std::size_t kUsageMapRowSize = fmt::usagemap::kJet4RowSize;
 constexpr std::size_t kInlineMapPages = fmt::usagemap::kJet4InlineBitmapBytes * 8;
 constexpr std::size_t kBitmapPagePages = fmt::usagemap::pagesPerBitmapPage(kPageSize);
-constexpr std::uint8_t kCatalogColumnFlags = fmt::columnflag::kSystem;
-constexpr std::uint32_t kSystemObjectFlags = 0x80000000;
 constexpr std::array<std::uint8_t, 4> kDataOwnerNone = {0, 0, 0, 0};
-constexpr std::array<std::uint8_t, 4> kGlobalMapOwner = {1, 0, 0, 0}; // as in every Access file
+constexpr std::array<std::uint8_t, 4> kGlobalMapOwner = {w::kGlobalMapOwner, 0, 0, 0};
 constexpr std::array<std::uint8_t, 4> kLvalOwner
     = {fmt::datapage::kLvalMarker[0], fmt::datapage::kLvalMarker[1], fmt::datapage::kLvalMarker[2],
        fmt::datapage::kLvalMarker[3]};
@@ -230,7 +224,7 @@ std::u16string checkedName(const std::string& name, const std::string& what)
     }
     if (units.empty())
         fail(what + " is empty");
-    if (units.size() > kMaxNameChars)
+    if (units.size() > w::kMaxNameChars)
         fail(what + " \"" + name + "\" is longer than 64 characters");
     return units;
 }
@@ -259,15 +253,15 @@ TablePlan planTable(const Table& table, bool system)
         ColumnPlan column;
         column.def = def;
         column.number = static_cast<std::uint16_t>(i);
-        column.flags = fmt::columnflag::kNullable | (system ? kCatalogColumnFlags : 0);
+        column.flags = fmt::columnflag::kNullable | (system ? fmt::columnflag::kSystem : 0);
         switch (def.type) {
         case ColumnType::Text:
-            if (def.textLength < 1 || def.textLength > kMaxTextChars)
+            if (def.textLength < 1 || def.textLength > w::kMaxTextChars)
                 fail("column \"" + def.name + "\" of " + tableWhat + " needs a length of 1 to 255 characters");
             column.length = static_cast<std::uint16_t>(2 * def.textLength);
             break;
         case ColumnType::Binary:
-            if (def.textLength < 1 || def.textLength > kMaxBinaryBytes)
+            if (def.textLength < 1 || def.textLength > w::kMaxBinaryBytes)
                 fail("column \"" + def.name + "\" of " + tableWhat + " needs a length of 1 to 510 bytes");
             column.length = def.textLength;
             break;
@@ -504,7 +498,7 @@ public:
             append16(out, m_plan.numVarCols);
         }
         out.insert(out.end(), nullMask.begin(), nullMask.end());
-        if (out.size() > kMaxRowBytes)
+        if (out.size() > w::kJet4MaxRowBytes)
             fail(rowWhat + " takes " + std::to_string(out.size()) + " bytes, more than the 4060 a row can hold");
         return out;
     }
@@ -579,7 +573,7 @@ private:
 
     void appendLongValue(ColumnPlan& column, const Bytes& data, Bytes& out, const std::string& where)
     {
-        if (data.size() > kMaxLongValueBytes)
+        if (data.size() > w::kMaxLongValueBytes)
             fail(where + ": the value is longer than 16 MB");
         Bytes header(fmt::memo::kHeaderSize, 0);
         put32(header, 0, static_cast<std::uint32_t>(data.size()));
@@ -690,7 +684,7 @@ void writeGlobalMap(PageFile& file, std::uint32_t page)
     const std::size_t pages = file.pageCount();
     const std::size_t rowLimit = kEmptyPageFree - 2 * 2 - kUsageMapRowSize - fmt::usagemap::kInlineBitmapOffset;
     std::size_t bitmapBytes = fmt::usagemap::kJet4InlineBitmapBytes;
-    if (pages > kInlineMapPages)
+    if (pages > w::kJet4InlineGlobalMapPages)
         bitmapBytes = std::min((pages + 255) / 256 * 32, rowLimit);
     Bytes free(fmt::usagemap::kInlineBitmapOffset + bitmapBytes, 0);
     for (std::size_t bit = pages; bit < bitmapBytes * 8; ++bit)
@@ -737,18 +731,14 @@ Table catalogTable(const std::vector<TablePlan>& userTables, OleDate created)
         row[7] = Value(static_cast<std::int32_t>(flags));
         catalog.rows.push_back(std::move(row));
     };
-    constexpr std::uint32_t kTables = 0x0F000001;
-    constexpr std::uint32_t kDatabases = 0x0F000002;
-    constexpr std::uint32_t kRelationships = 0x0F000003;
-    constexpr std::int16_t kContainer = 3;
-    constexpr std::int16_t kDatabase = 2;
-    add(kTables, fmt::catalog::kTablesParentId, "Tables", kContainer, kSystemObjectFlags);
-    add(kDatabases, fmt::catalog::kTablesParentId, "Databases", kContainer, kSystemObjectFlags);
-    add(kRelationships, fmt::catalog::kTablesParentId, "Relationships", kContainer, kSystemObjectFlags);
-    add(0x10000000, kDatabases, "MSysDb", kDatabase, kSystemObjectFlags);
-    add(fmt::kCatalogTdefPage, kTables, "MSysObjects", fmt::catalog::kTypeTable, kSystemObjectFlags);
+    const std::uint32_t system = w::kSystemObjectFlags;
+    add(w::kTablesId, fmt::catalog::kTablesParentId, "Tables", w::kTypeContainer, system);
+    add(w::kDatabasesId, fmt::catalog::kTablesParentId, "Databases", w::kTypeContainer, system);
+    add(w::kRelationshipsId, fmt::catalog::kTablesParentId, "Relationships", w::kTypeContainer, system);
+    add(w::kMSysDbId, w::kDatabasesId, "MSysDb", w::kTypeDatabase, system);
+    add(fmt::kCatalogTdefPage, w::kTablesId, "MSysObjects", fmt::catalog::kTypeTable, system);
     for (const TablePlan& plan : userTables)
-        add(plan.firstTdefPage, kTables, plan.table->name, fmt::catalog::kTypeTable, 0);
+        add(plan.firstTdefPage, w::kTablesId, plan.table->name, fmt::catalog::kTypeTable, 0);
     return catalog;
 }
 
@@ -808,7 +798,7 @@ std::u16string checkedPassword(const std::string& password)
     } catch (const std::invalid_argument&) {
         fail("the password is not valid UTF-8");
     }
-    if (units.size() > kMaxPasswordChars)
+    if (units.size() > w::kJet4MaxPasswordChars)
         fail("the password is longer than 20 characters");
     return units;
 }

@@ -24,6 +24,7 @@
 #include "questionbank/jet/JetWriter.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
