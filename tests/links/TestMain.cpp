@@ -1,9 +1,13 @@
 #include <QApplication>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Headless unless a display is chosen; test discovery runs the binary without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
