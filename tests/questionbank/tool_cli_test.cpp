@@ -55,6 +55,15 @@ TEST_F(QuizbankTest, NullsLineBreaksAndExtremesRoundTrip)
     EXPECT_EQ(ParseSource(dumped, "dump"), bank);
 }
 
+TEST_F(QuizbankTest, AnyTextSurvivesTheBankFile)
+{
+    for (const std::string& text : tooltest::TrickyTexts()) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        Bank bank = tooltest::BankOfText(text);
+        EXPECT_EQ(ParseSource(Dump(Build(WriteSource(bank))), "dump"), bank);
+    }
+}
+
 TEST_F(QuizbankTest, DumpOfAForeignBankGroupsItsQuestions)
 {
     // Rows in an order quizbank would not write: questions of two tests interleaved, one of a

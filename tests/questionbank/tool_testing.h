@@ -34,6 +34,41 @@ inline quizbank::Test MakeTest(quizbank::Text name, std::array<quizbank::Band, 5
 
 // Every nullable column NULL somewhere, the 16-bit extremes, a NULL test name, questions whose test
 // has no row and a long memo.
+// Texts that test every rule of the source's strings.
+inline std::vector<std::string> TrickyTexts()
+{
+    return {
+        "",
+        "A. 是\r\nB. 否",
+        "a\nb",
+        "a\rb",
+        "a\r\r\nb",
+        "\r\nstarts with a line break",
+        "ends with a line break\r\n",
+        "\r\n\r\n",
+        "line ends in a backslash\\\r\nnext",
+        "quotes \"\"\" and \"",
+        "tab\there",
+        std::string("nul\0byte\x01\x1f\x7f", 13),
+        "surrogate pair 😀",
+        "\n",
+        "\r",
+    };
+}
+
+// A bank that holds `text` in each of its text columns.
+inline quizbank::Bank BankOfText(const std::string& text)
+{
+    quizbank::Bank bank;
+    bank.versions.push_back(text);
+    quizbank::Test test = MakeTest(text);
+    test.bands[0] = { 1, text };
+    bank.tests.push_back(test);
+    bank.questions.push_back(MakeQuestion(1, text, text, {}));
+    bank.questions.push_back(MakeQuestion(2, text + "x", text, {})); // a name without a test row
+    return bank;
+}
+
 inline quizbank::Bank NullsEverywhere()
 {
     using quizbank::Band;

@@ -39,6 +39,20 @@ namespace {
 constexpr std::size_t kTextColumnLength = 255;
 constexpr std::string_view kNullMarker = "null";
 
+// A plain string's line breaks stand for the bank's CR LF: an LF becomes CR LF unless a CR already
+// stands before it. toml++ has already turned the file's own CR LF into LF; a CR comes from an escape.
+std::string PlainToStored(const std::string& plain)
+{
+    std::string stored;
+    stored.reserve(plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (plain[i] == '\n' && (i == 0 || plain[i - 1] != '\r'))
+            stored += '\r';
+        stored += plain[i];
+    }
+    return stored;
+}
+
 // ---- Reading the source ----
 
 class SourceReader {
@@ -105,13 +119,7 @@ private:
     {
         std::string text;
         if (auto plain = node.value<std::string>()) {
-            // Line breaks of the source stand for the bank's CR LF; toml++ has already turned CR LF
-            // of the file into LF, and any other CR came from an escape and is kept.
-            for (char c : *plain) {
-                if (c == '\n')
-                    text += '\r';
-                text += c;
-            }
+            text = PlainToStored(*plain);
         } else if (const toml::table* exact = node.as_table()) {
             const toml::node* inner = exact->get("exact");
             if (exact->size() != 1 || !inner || !inner->is_string())
@@ -284,34 +292,29 @@ void AppendEscaped(std::string& out, char c)
 
 std::string QuotedText(const std::string& text)
 {
-    bool loneLineFeed = false;
-    bool lineBreak = false;
+    std::string plain;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            if (i > 0 && text[i - 1] == '\r')
-                lineBreak = true;
-            else
-                loneLineFeed = true;
-        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue; // CR LF is written as a line break
+        plain += text[i];
     }
     std::string out;
-    if (loneLineFeed) {
-        // A plain string cannot tell a lone LF from a line break: keep the text as it is.
+    if (PlainToStored(plain) != text) {
+        // A lone LF, or a CR before a line break, cannot be told apart in a plain string.
         out = "{ exact = \"";
         for (char c : text)
             AppendEscaped(out, c);
         return out + "\" }";
     }
-    out = lineBreak ? "\"\"\"\n" : "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+    bool lines = plain.find('\n') != std::string::npos;
+    out = lines ? "\"\"\"\n" : "\"";
+    for (char c : plain) {
+        if (c == '\n')
             out += '\n';
-            ++i;
-        } else {
-            AppendEscaped(out, text[i]);
-        }
+        else
+            AppendEscaped(out, c);
     }
-    return out + (lineBreak ? "\"\"\"" : "\"");
+    return out + (lines ? "\"\"\"" : "\"");
 }
 
 // For each question, the index of the test it is written under, or -1 for [[question]].
