@@ -4,9 +4,10 @@
 #include "questionbank/jet/JetFormat.h"
 #include "questionbank/jet/JetWriter.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -42,9 +43,9 @@ TEST(JetWriterHeader, PasswordIsMaskedWithTheCreationDateAndObfuscated)
     // The vector checked against Access-made files: 2024-05-01 10:30 and "Abc123!@#xyz9".
     WriterOptions options;
     options.password = "Abc123!@#xyz9";
-    options.creationDate = OleDate { 45413.4375 };
+    options.creationDate = OleDate{45413.4375};
     const Bytes file = WriteJet4({}, options);
-    const Bytes expected = { 0xA2, 0x4A, 0x8E, 0x37, 0x5B, 0xF5, 0xAD, 0xFA };
+    const Bytes expected = {0xA2, 0x4A, 0x8E, 0x37, 0x5B, 0xF5, 0xAD, 0xFA};
     EXPECT_EQ(Bytes(file.begin() + 0x42, file.begin() + 0x4A), expected);
     EXPECT_EQ(file[0x14], 1) << "Jet 4";
     EXPECT_EQ(std::memcmp(file.data() + 4, "Standard Jet DB", 16), 0);
@@ -52,11 +53,10 @@ TEST(JetWriterHeader, PasswordIsMaskedWithTheCreationDateAndObfuscated)
 
 TEST(JetWriterHeader, SameInputGivesTheSameBytes)
 {
-    const auto tables
-        = testsupport::BankBuilder()
-              .addTest("抑郁自评", { 30, 20, 10, 0, std::nullopt }, { "高", "中", "低", "很低", std::nullopt })
-              .addQuestion(3, "抑郁自评", std::string(9000, 'x'), {})
-              .tables();
+    const auto tables = testsupport::BankBuilder()
+                            .addTest("抑郁自评", {30, 20, 10, 0, std::nullopt}, {"高", "中", "低", "很低", std::nullopt})
+                            .addQuestion(3, "抑郁自评", std::string(9000, 'x'), {})
+                            .tables();
     WriterOptions options;
     options.password = "pw";
     EXPECT_EQ(WriteJet4(tables, options), WriteJet4(tables, options));
@@ -69,9 +69,9 @@ TEST(JetWriterLayout, RowPagesArePackedAndOwnedByTheirTable)
     testsupport::BankBuilder builder;
     for (int test = 0; test < 400; ++test) {
         const std::string name = "测验" + std::to_string(test);
-        builder.addTest(name, { 1, 2, 3, 4, 5 }, { std::string(100 + test * 30, 'e'), "", std::nullopt, "d", "e" });
+        builder.addTest(name, {1, 2, 3, 4, 5}, {std::string(100 + test * 30, 'e'), "", std::nullopt, "d", "e"});
         for (int question = 0; question < 100; ++question)
-            builder.addQuestion(test * 100 + question, name, "问题" + std::to_string(question), { 1, 2, 3, 4, 5 });
+            builder.addQuestion(test * 100 + question, name, "问题" + std::to_string(question), {1, 2, 3, 4, 5});
     }
     const Bytes file = WriteJet4(builder.tables(), builder.options());
     ASSERT_EQ(file.size() % kPage, 0u);
@@ -115,8 +115,8 @@ TEST(JetWriterLayout, RowPagesArePackedAndOwnedByTheirTable)
         const std::size_t mapPage = fmt::rowPointerPage(ownedMap);
         const std::size_t mapRow = u16(file, mapPage * kPage + 14 + 2 * fmt::rowPointerRow(ownedMap));
         const std::uint8_t mapType = file[mapPage * kPage + mapRow];
-        EXPECT_EQ(
-            mapType, tablePages.back() - tablePages.front() >= 512 ? fmt::usagemap::kReference : fmt::usagemap::kInline)
+        EXPECT_EQ(mapType,
+                  tablePages.back() - tablePages.front() >= 512 ? fmt::usagemap::kReference : fmt::usagemap::kInline)
             << "table at page " << tdef;
     }
     EXPECT_GT(owned.rbegin()->second.size(), 512u) << "testquestion spans more than one inline map";
@@ -132,7 +132,7 @@ struct BadInput {
 
 Table oneColumn(ColumnDef column, std::vector<Row> rows = {})
 {
-    return Table { "t", { std::move(column) }, std::move(rows) };
+    return Table{"t", {std::move(column)}, std::move(rows)};
 }
 
 std::vector<BadInput> badInputs()
@@ -141,58 +141,53 @@ std::vector<BadInput> badInputs()
     auto add = [&](std::string name, std::vector<Table> tables, std::string password = "") {
         WriterOptions options;
         options.password = std::move(password);
-        cases.push_back({ std::move(name), std::move(tables), std::move(options) });
+        cases.push_back({std::move(name), std::move(tables), std::move(options)});
     };
-    const ColumnDef text10 { "x", ColumnType::Text, 10 };
-    add("LongForInteger", { oneColumn({ "i", ColumnType::Integer }, { { Value(std::int32_t { 1 }) } }) });
-    add("IntegerForLong", { oneColumn({ "l", ColumnType::Long }, { { Value(std::int16_t { 1 }) } }) });
-    add("NumberForMemo", { oneColumn({ "m", ColumnType::Memo }, { { Value(std::int32_t { 1 }) } }) });
-    add("EmptyValue", { oneColumn({ "l", ColumnType::Long }, { { Value() } }) });
-    add("NullBool", { oneColumn({ "b", ColumnType::Bool }, { { Value::null() } }) });
-    add("TextTooLong", { oneColumn(text10, { { Value("12345678901") } }) });
-    add("SurrogatePairsCountTwice", { oneColumn(text10, { { Value("𠀀𠀀𠀀𠀀𠀀x") } }) });
-    add("InvalidUtf8", { oneColumn(text10, { { Value("\xE4\xB8") } }) });
-    add("LeadingByteOrderMark", { oneColumn({ "m", ColumnType::Memo }, { { Value("\xEF\xBB\xBFtext") } }) });
-    add("BadGuid", { oneColumn({ "g", ColumnType::GUID }, { { Value("00112233-4455-6677-8899-AABBCCDDEEFF") } }) });
-    add("TooFewValues",
-        { Table { "t", { { "a", ColumnType::Long }, { "b", ColumnType::Long } }, { { Value(std::int32_t { 1 }) } } } });
-    add("TooManyValues",
-        { oneColumn({ "a", ColumnType::Long }, { { Value(std::int32_t { 1 }), Value(std::int32_t { 2 }) } }) });
+    const ColumnDef text10{"x", ColumnType::Text, 10};
+    add("LongForInteger", {oneColumn({"i", ColumnType::Integer}, {{Value(std::int32_t{1})}})});
+    add("IntegerForLong", {oneColumn({"l", ColumnType::Long}, {{Value(std::int16_t{1})}})});
+    add("NumberForMemo", {oneColumn({"m", ColumnType::Memo}, {{Value(std::int32_t{1})}})});
+    add("EmptyValue", {oneColumn({"l", ColumnType::Long}, {{Value()}})});
+    add("NullBool", {oneColumn({"b", ColumnType::Bool}, {{Value::null()}})});
+    add("TextTooLong", {oneColumn(text10, {{Value("12345678901")}})});
+    add("SurrogatePairsCountTwice", {oneColumn(text10, {{Value("𠀀𠀀𠀀𠀀𠀀x")}})});
+    add("InvalidUtf8", {oneColumn(text10, {{Value("\xE4\xB8")}})});
+    add("LeadingByteOrderMark", {oneColumn({"m", ColumnType::Memo}, {{Value("\xEF\xBB\xBFtext")}})});
+    add("BadGuid", {oneColumn({"g", ColumnType::GUID}, {{Value("00112233-4455-6677-8899-AABBCCDDEEFF")}})});
+    add("TooFewValues", {Table{"t", {{"a", ColumnType::Long}, {"b", ColumnType::Long}}, {{Value(std::int32_t{1})}}}});
+    add("TooManyValues", {oneColumn({"a", ColumnType::Long}, {{Value(std::int32_t{1}), Value(std::int32_t{2})}})});
     {
         // Nine full Text(255) columns need 4590 bytes; a row holds 4060.
-        Table wide { "t", {}, { {} } };
+        Table wide{"t", {}, {{}}};
         for (int i = 0; i < 9; ++i) {
-            wide.columns.push_back({ "c" + std::to_string(i), ColumnType::Text, 255 });
+            wide.columns.push_back({"c" + std::to_string(i), ColumnType::Text, 255});
             wide.rows[0].push_back(Value(std::string(255, 'x')));
         }
-        add("RowTooLarge", { wide });
+        add("RowTooLarge", {wide});
     }
-    add("TextLengthZero", { oneColumn({ "x", ColumnType::Text, 0 }) });
-    add("TextLength256", { oneColumn({ "x", ColumnType::Text, 256 }) });
-    add("NumericColumn", { oneColumn({ "n", ColumnType::Numeric }) });
-    add("AutoNumberText", { oneColumn({ "x", ColumnType::Text, 10, true }) });
-    add("NoColumns", { Table { "t", {}, {} } });
+    add("TextLengthZero", {oneColumn({"x", ColumnType::Text, 0})});
+    add("TextLength256", {oneColumn({"x", ColumnType::Text, 256})});
+    add("NumericColumn", {oneColumn({"n", ColumnType::Numeric})});
+    add("AutoNumberText", {oneColumn({"x", ColumnType::Text, 10, true})});
+    add("NoColumns", {Table{"t", {}, {}}});
     {
-        Table many { "t", {}, {} };
+        Table many{"t", {}, {}};
         for (int i = 0; i < 256; ++i)
-            many.columns.push_back({ "c" + std::to_string(i), ColumnType::Long });
-        add("TooManyColumns", { many });
+            many.columns.push_back({"c" + std::to_string(i), ColumnType::Long});
+        add("TooManyColumns", {many});
     }
-    add("DuplicateColumn", { Table { "t", { { "Name", ColumnType::Long }, { "name", ColumnType::Long } }, {} } });
-    add("EmptyColumnName", { oneColumn({ "", ColumnType::Long }) });
-    add("DuplicateTable", { oneColumn({ "a", ColumnType::Long }), Table { "T", { { "a", ColumnType::Long } }, {} } });
-    add("CatalogName", { Table { "MSysObjects", { { "a", ColumnType::Long } }, {} } });
-    add("EmptyTableName", { Table { "", { { "a", ColumnType::Long } }, {} } });
-    add("TableName65Characters", { Table { std::string(65, 'n'), { { "a", ColumnType::Long } }, {} } });
+    add("DuplicateColumn", {Table{"t", {{"Name", ColumnType::Long}, {"name", ColumnType::Long}}, {}}});
+    add("EmptyColumnName", {oneColumn({"", ColumnType::Long})});
+    add("DuplicateTable", {oneColumn({"a", ColumnType::Long}), Table{"T", {{"a", ColumnType::Long}}, {}}});
+    add("CatalogName", {Table{"MSysObjects", {{"a", ColumnType::Long}}, {}}});
+    add("EmptyTableName", {Table{"", {{"a", ColumnType::Long}}, {}}});
+    add("TableName65Characters", {Table{std::string(65, 'n'), {{"a", ColumnType::Long}}, {}}});
     add("Password21Characters", {}, std::string(21, 'p'));
     add("PasswordInvalidUtf8", {}, "\xFF");
     return cases;
 }
 
-void PrintTo(const BadInput& input, std::ostream* out)
-{
-    *out << input.name;
-}
+void PrintTo(const BadInput& input, std::ostream* out) { *out << input.name; }
 
 class JetWriterRefuses : public testing::TestWithParam<BadInput> { };
 
@@ -202,13 +197,13 @@ TEST_P(JetWriterRefuses, WithInvalidArgument)
 }
 
 INSTANTIATE_TEST_SUITE_P(BadInputs, JetWriterRefuses, testing::ValuesIn(badInputs()),
-    [](const testing::TestParamInfo<BadInput>& param) { return param.param.name; });
+                         [](const testing::TestParamInfo<BadInput>& param) { return param.param.name; });
 
 TEST(JetWriterOptions, RefuseACreationDateThatGivesNoPasswordMask)
 {
-    for (double days : { -1.0, 3e9, std::nan("") }) {
+    for (double days : {-1.0, 3e9, std::nan("")}) {
         WriterOptions options;
-        options.creationDate = OleDate { days };
+        options.creationDate = OleDate{days};
         EXPECT_THROW(WriteJet4({}, options), std::invalid_argument) << days;
     }
 }
@@ -219,8 +214,8 @@ TEST(BankBuilder, RefusesValuesItCannotStore)
 {
     using testsupport::BankBuilder;
     // 40000 does not fit the Integer column rank1, text does not fit a number column.
-    EXPECT_THROW(BankBuilder().addTest("t", { 40000, 0, 0, 0, 0 }, {}).tables(), std::invalid_argument);
-    EXPECT_THROW(BankBuilder().addRow("testname", { { "rank1", std::string("x") } }).tables(), std::invalid_argument);
+    EXPECT_THROW(BankBuilder().addTest("t", {40000, 0, 0, 0, 0}, {}).tables(), std::invalid_argument);
+    EXPECT_THROW(BankBuilder().addRow("testname", {{"rank1", std::string("x")}}).tables(), std::invalid_argument);
     EXPECT_THROW(BankBuilder().withoutTable("nosuch"), std::invalid_argument);
     EXPECT_THROW(BankBuilder().withoutColumn("testname", "nosuch"), std::invalid_argument);
 }
@@ -231,14 +226,14 @@ TEST(BankBuilder, ConvertsCellsToTheOverriddenColumnType)
                       .withColumnType("testname", "rank1", ColumnType::Long)
                       .withColumnType("testname", "rank2", ColumnType::Text, 10)
                       .withoutColumn("testname", "rank3")
-                      .addTest("t", { 40000, -2, 3, 4, 5 }, { "a", "b", "c", "d", std::nullopt })
+                      .addTest("t", {40000, -2, 3, 4, 5}, {"a", "b", "c", "d", std::nullopt})
                       .tables();
     ASSERT_EQ(tables.size(), 3u);
     const Row& row = tables[0].rows.at(0);
     ASSERT_EQ(row.size(), 10u);
-    EXPECT_EQ(row[1], Value(std::int32_t { 40000 }));
+    EXPECT_EQ(row[1], Value(std::int32_t{40000}));
     EXPECT_EQ(row[2], Value("-2"));
-    EXPECT_EQ(row[3], Value(std::int16_t { 4 }));
+    EXPECT_EQ(row[3], Value(std::int16_t{4}));
     EXPECT_TRUE(row[9].isNull());
 }
 
