@@ -13,7 +13,6 @@
 #include <QNetworkRequest>
 #include <QStringList>
 #include <QUrl>
-
 #include <utility>
 
 namespace platform {
@@ -53,7 +52,8 @@ std::chrono::milliseconds& transferTimeout()
 // The busy pointer while a request runs, restored however the wait ends.
 class BusyCursor {
 public:
-    BusyCursor() : m_active(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+    BusyCursor()
+        : m_active(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
     {
         if (m_active)
             QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));

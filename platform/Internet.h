@@ -3,7 +3,6 @@
 #include <QNetworkReply>
 #include <QPointer>
 #include <QString>
-
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -28,7 +27,11 @@ inline constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 // Thrown as a heap object (`throw new CInternetException(...)`); the catcher calls Delete().
 class CInternetException {
 public:
-    CInternetException(DWORD error, QString text) : m_dwError(error), m_strText(std::move(text)) {}
+    CInternetException(DWORD error, QString text)
+        : m_dwError(error)
+        , m_strText(std::move(text))
+    {
+    }
     CInternetException(const CInternetException&) = delete;
     CInternetException& operator=(const CInternetException&) = delete;
 

@@ -1,7 +1,6 @@
-#include "update/VersionCheck.h"
-
 #include "platform/Internet.h"
 #include "platform/MessageBox.h"
+#include "update/VersionCheck.h"
 
 namespace update {
 

@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QUrl>
-
 #include <algorithm>
 #include <memory>
 
@@ -17,9 +16,9 @@ namespace {
 
 void ShowConnectionFailure()
 {
-    platform::AfxMessageBox(QStringLiteral("网络连接失败!\r\n请重试或直接登陆") + res::SiteHostName()
-                                + QStringLiteral("查看最新版本!"),
-                            platform::MB_OK);
+    platform::AfxMessageBox(
+        QStringLiteral("网络连接失败!\r\n请重试或直接登陆") + res::SiteHostName() + QStringLiteral("查看最新版本!"),
+        platform::MB_OK);
 }
 
 // A query value as the service should receive it: characters that URL syntax allows in a query
@@ -41,8 +40,8 @@ void CVersionCheck::CheckVersion(QString strSoftID, QString strSoftVer, QString 
     platform::CInternetSession session;
 
     const QString strURL = res::SiteAddress() + QStringLiteral("/update/vercheck.jsp") + QStringLiteral("?softID=")
-        + QueryValue(strSoftID) + QStringLiteral("&softVer=") + QueryValue(strSoftVer)
-        + QStringLiteral("&databaseVer=") + QueryValue(strDatabaseVer);
+        + QueryValue(strSoftID) + QStringLiteral("&softVer=") + QueryValue(strSoftVer) + QStringLiteral("&databaseVer=")
+        + QueryValue(strDatabaseVer);
 
     std::unique_ptr<platform::CHttpFile> file;
     [&] {
@@ -78,13 +77,14 @@ void CVersionCheck::CheckVersion(QString strSoftID, QString strSoftVer, QString 
             return;
         }
         if (VersionSortsAfter(strServerDatabaseVer, strDatabaseVer)) {
-            if (platform::AfxMessageBox(QStringLiteral("有最新数据库!是否下载?"), platform::MB_YESNO) == platform::IDYES)
+            if (platform::AfxMessageBox(QStringLiteral("有最新数据库!是否下载?"), platform::MB_YESNO)
+                == platform::IDYES)
                 platform::ShellExecuteOpen(res::SiteAddress() + QStringLiteral("/product/tovra.mdb"));
             return;
         }
         platform::AfxMessageBox(QStringLiteral("当前版本已是最新版本!\r\n欢迎登陆") + res::SiteHostName()
-                                    + QStringLiteral("下载更多Orvanta软件!"),
-                                platform::MB_OK);
+                + QStringLiteral("下载更多Orvanta软件!"),
+            platform::MB_OK);
     }();
 
     if (file)
@@ -111,7 +111,7 @@ bool VersionSortsAfter(const QString& server, const QString& local)
     const QByteArray a = server.toUtf8();
     const QByteArray b = local.toUtf8();
     return std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
 }
 
 } // namespace update

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
-
 #include <functional>
 #include <utility>
 
@@ -57,8 +56,8 @@ public:
     const QList<Request>& requests() const { return m_requests; }
 
     // A complete reply with the given status line tail and Set-Cookie values, and a short body.
-    static QByteArray reply(const QByteArrayList& setCookies, const QByteArray& status = "200 OK",
-                            const QByteArrayList& otherHeaders = {})
+    static QByteArray reply(
+        const QByteArrayList& setCookies, const QByteArray& status = "200 OK", const QByteArrayList& otherHeaders = {})
     {
         const QByteArray body = "<html></html>";
         QByteArray text = "HTTP/1.1 " + status + "\r\n";
@@ -109,7 +108,7 @@ private:
             const QByteArray line = lines[i].trimmed();
             const qsizetype colon = line.indexOf(':');
             if (colon > 0)
-                request.headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+                request.headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
         }
         m_requests.append(request);
         if (m_silent || !m_responder)

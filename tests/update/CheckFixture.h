@@ -1,19 +1,15 @@
 #pragma once
 
-#include "update/VersionCheck.h"
-
-#include "platform/Internet.h"
-#include "platform/MessageBox.h"
-#include "res/SiteAddress.h"
-
 #include "LocalHttpServer.h"
 #include "Printers.h"
 #include "Recorders.h"
+#include "platform/Internet.h"
+#include "platform/MessageBox.h"
+#include "res/SiteAddress.h"
+#include "update/VersionCheck.h"
 
 #include <QUrl>
-
 #include <gtest/gtest.h>
-
 #include <optional>
 
 // What every version-check test needs: an update service on 127.0.0.1 as the site address, an

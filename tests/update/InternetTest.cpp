@@ -1,19 +1,16 @@
 #include "platform/Internet.h"
-#include "platform/MessageBox.h"
 
 #include "LocalHttpServer.h"
+#include "Printers.h"
 #include "Recorders.h"
+#include "platform/MessageBox.h"
 
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
-
-#include "Printers.h"
-
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <optional>
 
@@ -81,7 +78,8 @@ TEST_F(InternetTest, SendsOneGetWithTheApplicationNameAsUserAgent)
 
 TEST_F(InternetTest, CookieTextListsEveryCookieForTheAddressInOrder)
 {
-    server.setReply(LocalHttpServer::reply({"a=1", "CurSoftVer=1.10; Path=/update", "b=", "elsewhere=1; Path=/other"}));
+    server.setReply(
+        LocalHttpServer::reply({ "a=1", "CurSoftVer=1.10; Path=/update", "b=", "elsewhere=1; Path=/other" }));
     CInternetSession session;
     const QString url = server.address() + "/update/vercheck.jsp?x=1";
     ASSERT_TRUE(Open(session, url).file);
@@ -108,13 +106,13 @@ TEST_F(InternetTest, ErrorAndRedirectRepliesAreRepliesAndRedirectsAreNotFollowed
         QByteArrayList headers;
         int code;
     };
-    for (const Case& c : {Case{"404 Not Found", {}, 404}, Case{"500 Internal Server Error", {}, 500},
-                          Case{"302 Found", {"Location: /update/elsewhere.jsp"}, 302},
-                          Case{"301 Moved Permanently", {"Location: /product/marvolen.rar"}, 301}}) {
+    for (const Case& c : { Case { "404 Not Found", {}, 404 }, Case { "500 Internal Server Error", {}, 500 },
+             Case { "302 Found", { "Location: /update/elsewhere.jsp" }, 302 },
+             Case { "301 Moved Permanently", { "Location: /product/marvolen.rar" }, 301 } }) {
         SCOPED_TRACE(c.status.toStdString());
         platform::ClearCookiesForTesting();
         LocalHttpServer local;
-        local.setReply(LocalHttpServer::reply({"CurSoftVer=1.00"}, c.status, c.headers));
+        local.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00" }, c.status, c.headers));
         CInternetSession session;
         const QString url = local.address() + "/update/vercheck.jsp";
         const OpenResult result = Open(session, url);
@@ -128,8 +126,8 @@ TEST_F(InternetTest, ErrorAndRedirectRepliesAreRepliesAndRedirectsAreNotFollowed
 TEST_F(InternetTest, AddressesThatAreNotHttpYieldNoReply)
 {
     CInternetSession session;
-    for (const QString& url : {QStringLiteral("ftp://127.0.0.1/x"), QStringLiteral("file:///etc/hostname"),
-                               QStringLiteral("127.0.0.1/update/vercheck.jsp"), QString()}) {
+    for (const QString& url : { QStringLiteral("ftp://127.0.0.1/x"), QStringLiteral("file:///etc/hostname"),
+             QStringLiteral("127.0.0.1/update/vercheck.jsp"), QString() }) {
         SCOPED_TRACE(url.toStdString());
         const OpenResult result = Open(session, url);
         EXPECT_FALSE(result.file);
@@ -140,8 +138,8 @@ TEST_F(InternetTest, AddressesThatAreNotHttpYieldNoReply)
 TEST_F(InternetTest, RefusedConnectionThrows)
 {
     CInternetSession session;
-    const OpenResult result =
-        Open(session, QStringLiteral("http://127.0.0.1:%1/update/vercheck.jsp").arg(LocalHttpServer::closedPort()));
+    const OpenResult result
+        = Open(session, QStringLiteral("http://127.0.0.1:%1/update/vercheck.jsp").arg(LocalHttpServer::closedPort()));
     ASSERT_TRUE(result.error);
     EXPECT_FALSE(result.file);
     EXPECT_EQ(result.error->m_dwError, platform::ERROR_INTERNET_CANNOT_CONNECT);
@@ -215,10 +213,12 @@ TEST_F(InternetTest, SessionOpenFailureThrowsAndReportsWithTheStopIcon)
         QString text;
         QString shown;
     };
-    for (const Case& c : {Case{QStringLiteral("无法初始化 Internet 会话"), QStringLiteral("无法初始化 Internet 会话")},
-                          Case{QString(), QStringLiteral("内部应用程序出错。")}}) {
+    for (const Case& c :
+        { Case { QStringLiteral("无法初始化 Internet 会话"), QStringLiteral("无法初始化 Internet 会话") },
+            Case { QString(), QStringLiteral("内部应用程序出错。") } }) {
         SCOPED_TRACE(c.shown.toStdString());
-        platform::SetSessionOpenFailureForTesting(platform::InternetFailure{platform::ERROR_INTERNET_INTERNAL_ERROR, c.text});
+        platform::SetSessionOpenFailureForTesting(
+            platform::InternetFailure { platform::ERROR_INTERNET_INTERNAL_ERROR, c.text });
         ExceptionPtr error;
         try {
             CInternetSession session;

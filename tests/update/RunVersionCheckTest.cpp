@@ -1,7 +1,5 @@
-#include "CheckFixture.h"
-
 #include "BankFixture.h"
-
+#include "CheckFixture.h"
 #include "questionbank/BankSchema.h"
 #include "questionbank/RecordAccess.h"
 
@@ -20,8 +18,8 @@ questionbank::ConnectionPtr OpenBank(const testsupport::TempBank& file)
     questionbank::ConnectionPtr connection;
     connection.CreateInstance();
     connection->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file.file.string()
-                         + ";Jet OLEDB:Database Password=" + std::string(bank::kPassword),
-                     "", "", 0);
+            + ";Jet OLEDB:Database Password=" + std::string(bank::kPassword),
+        "", "", 0);
     return connection;
 }
 
@@ -35,7 +33,7 @@ protected:
     void SetUp() override
     {
         CheckTest::SetUp();
-        server.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"}));
+        server.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }));
     }
 
     // Runs the button's handler on `builder`'s bank; returns the databaseVer the service received,
@@ -67,25 +65,25 @@ TEST_F(RunVersionCheckTest, SendsTheFirstMakedateOfTheBank)
         QString sent;
     };
     const Case cases[] = {
-        {"OneRow", [](BankBuilder& b) { b.addVersion("2006-05-01"); }, QStringLiteral("2006-05-01")},
-        {"FirstRowOnly", [](BankBuilder& b) { b.addVersion("2006-05-01").addVersion("2099-01-01"); },
-         QStringLiteral("2006-05-01")},
-        {"Null", [](BankBuilder& b) { b.addVersion(std::nullopt); }, QString()},
-        {"NonAscii", [](BankBuilder& b) { b.addVersion("二〇〇六年五月"); }, QStringLiteral("二〇〇六年五月")},
+        { "OneRow", [](BankBuilder& b) { b.addVersion("2006-05-01"); }, QStringLiteral("2006-05-01") },
+        { "FirstRowOnly", [](BankBuilder& b) { b.addVersion("2006-05-01").addVersion("2099-01-01"); },
+            QStringLiteral("2006-05-01") },
+        { "Null", [](BankBuilder& b) { b.addVersion(std::nullopt); }, QString() },
+        { "NonAscii", [](BankBuilder& b) { b.addVersion("二〇〇六年五月"); }, QStringLiteral("二〇〇六年五月") },
         // A number column converts to its text.
-        {"NumberColumn",
-         [](BankBuilder& b) {
-             b.withColumnType(bank::kVersionTable, bank::kMakeDate, questionbank::ColumnType::Long)
-                 .addRow(bank::kVersionTable, {{std::string(bank::kMakeDate), std::int64_t{20060501}}});
-         },
-         QStringLiteral("20060501")},
+        { "NumberColumn",
+            [](BankBuilder& b) {
+                b.withColumnType(bank::kVersionTable, bank::kMakeDate, questionbank::ColumnType::Long)
+                    .addRow(bank::kVersionTable, { { std::string(bank::kMakeDate), std::int64_t { 20060501 } } });
+            },
+            QStringLiteral("20060501") },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         platform::ClearCookiesForTesting();
         LocalHttpServer service;
         ASSERT_TRUE(service.isListening());
-        service.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=0"}));
+        service.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=0" }));
         res::SetSiteAddressForTesting(service.address());
         BankBuilder builder;
         c.fill(builder);
@@ -95,7 +93,7 @@ TEST_F(RunVersionCheckTest, SendsTheFirstMakedateOfTheBank)
         ASSERT_EQ(service.requests().size(), 1);
         EXPECT_EQ(QueryValueOf(service.requests().front().target, "databaseVer"), c.sent);
         // "0" sorts after the empty text only.
-        EXPECT_EQ(boxes.texts(), QStringList{c.sent.isEmpty() ? kBankOffer : UpToDateText(res::SiteHostName())});
+        EXPECT_EQ(boxes.texts(), QStringList { c.sent.isEmpty() ? kBankOffer : UpToDateText(res::SiteHostName()) });
     }
 }
 
@@ -106,7 +104,7 @@ TEST_F(RunVersionCheckTest, EmptyVersionTableShowsTheDataFileMessageAndSendsNoth
     EXPECT_EQ(server.connectionCount(), 0);
     ASSERT_EQ(boxes.boxes().size(), 1u);
     EXPECT_EQ(boxes.boxes()[0].text,
-              QStringLiteral("数据文件可能已丢失!\r\n请重新启动本软件，如果故障依旧，请重新下载本软件!"));
+        QStringLiteral("数据文件可能已丢失!\r\n请重新启动本软件，如果故障依旧，请重新下载本软件!"));
     EXPECT_EQ(boxes.boxes()[0].type, kOkBox);
 }
 
@@ -121,32 +119,31 @@ TEST_F(RunVersionCheckTest, FailedOpenShowsTwoErrorsThenChecksWithoutVersion)
     const auto missingTable = BankBuilder().withoutTable(bank::kVersionTable).writeTemp();
     const auto anyBank = BankBuilder().addVersion("2006-05-01").writeTemp();
     const Case cases[] = {
-        {"MissingTable", [&] { update::RunVersionCheck(OpenBank(missingTable)); }, questionbank::DB_E_NOTABLE},
-        {"ConnectionNotOpen",
-         [] {
-             questionbank::ConnectionPtr closed;
-             closed.CreateInstance();
-             update::RunVersionCheck(closed);
-         },
-         questionbank::adErrObjectClosed},
-        {"NoConnection", [] { update::RunVersionCheck(nullptr); }, questionbank::E_POINTER},
-        {"RecordsetNotCreated",
-         [&] {
-             const questionbank::ConnectionPtr connection = OpenBank(anyBank);
-             questionbank::SetObjectCreationHook([](questionbank::ObjectKind kind) {
-                 return kind != questionbank::ObjectKind::Recordset;
-             });
-             update::RunVersionCheck(connection);
-             questionbank::SetObjectCreationHook(nullptr);
-         },
-         questionbank::E_POINTER},
+        { "MissingTable", [&] { update::RunVersionCheck(OpenBank(missingTable)); }, questionbank::DB_E_NOTABLE },
+        { "ConnectionNotOpen",
+            [] {
+                questionbank::ConnectionPtr closed;
+                closed.CreateInstance();
+                update::RunVersionCheck(closed);
+            },
+            questionbank::adErrObjectClosed },
+        { "NoConnection", [] { update::RunVersionCheck(nullptr); }, questionbank::E_POINTER },
+        { "RecordsetNotCreated",
+            [&] {
+                const questionbank::ConnectionPtr connection = OpenBank(anyBank);
+                questionbank::SetObjectCreationHook(
+                    [](questionbank::ObjectKind kind) { return kind != questionbank::ObjectKind::Recordset; });
+                update::RunVersionCheck(connection);
+                questionbank::SetObjectCreationHook(nullptr);
+            },
+            questionbank::E_POINTER },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         platform::ClearCookiesForTesting();
         LocalHttpServer service;
         ASSERT_TRUE(service.isListening());
-        service.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"}));
+        service.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }));
         res::SetSiteAddressForTesting(service.address());
         boxes.clear();
         c.run();
@@ -163,17 +160,17 @@ TEST_F(RunVersionCheckTest, FailedOpenShowsTwoErrorsThenChecksWithoutVersion)
 
 TEST_F(RunVersionCheckTest, MissingColumnShowsOneErrorThenChecksWithoutVersion)
 {
-    const std::optional<QString> sent =
-        Run(BankBuilder()
-                .withColumns(bank::kVersionTable, {questionbank::ColumnDef{"version"}})
-                .addRow(bank::kVersionTable, {{"version", std::string("2006-05-01")}}));
+    const std::optional<QString> sent
+        = Run(BankBuilder()
+                  .withColumns(bank::kVersionTable, { questionbank::ColumnDef { "version" } })
+                  .addRow(bank::kVersionTable, { { "version", std::string("2006-05-01") } }));
     EXPECT_EQ(sent, QString());
-    EXPECT_EQ(boxes.texts(), (QStringList{ErrorText(questionbank::adErrItemNotFound), kBankOffer}));
+    EXPECT_EQ(boxes.texts(), (QStringList { ErrorText(questionbank::adErrItemNotFound), kBankOffer }));
 }
 
 TEST_F(RunVersionCheckTest, SessionThatCannotOpenIsReportedWithTheStopIconAndNothingIsSent)
 {
-    platform::SetSessionOpenFailureForTesting(platform::InternetFailure{});
+    platform::SetSessionOpenFailureForTesting(platform::InternetFailure {});
     const std::optional<QString> sent = Run(BankBuilder().addVersion("2006-05-01"));
     platform::SetSessionOpenFailureForTesting(std::nullopt);
     EXPECT_FALSE(sent);
@@ -185,7 +182,7 @@ TEST_F(RunVersionCheckTest, SessionThatCannotOpenIsReportedWithTheStopIconAndNot
     // The next press works again.
     boxes.clear();
     EXPECT_EQ(Run(BankBuilder().addVersion("2006-05-01")), QStringLiteral("2006-05-01"));
-    EXPECT_EQ(boxes.texts(), QStringList{UpToDateText(host())});
+    EXPECT_EQ(boxes.texts(), QStringList { UpToDateText(host()) });
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
-
 #include <cstdlib>
 
 using namespace std::chrono_literals;
@@ -35,11 +34,11 @@ TEST_F(VersionCheckTest, DatabaseVersionReachesTheServiceUnchanged)
         QByteArray sentAs;
     };
     server.setReply(LocalHttpServer::reply({}));
-    for (const Case& c : {Case{QStringLiteral("2006.05.01_a~b-c"), "2006.05.01_a~b-c"},
-                          Case{QStringLiteral("a/b?c:d@e=f;g"), "a/b?c:d@e=f;g"},
-                          Case{QStringLiteral("2006 5 1"), "2006%205%201"}, Case{QStringLiteral("a&softID=x"), {}},
-                          Case{QStringLiteral("#1"), {}}, Case{QStringLiteral("50%"), {}}, Case{QStringLiteral("%41"), {}}, Case{QStringLiteral("1+1"), {}},
-                          Case{QStringLiteral("二〇〇六年五月"), {}}}) {
+    for (const Case& c : { Case { QStringLiteral("2006.05.01_a~b-c"), "2006.05.01_a~b-c" },
+             Case { QStringLiteral("a/b?c:d@e=f;g"), "a/b?c:d@e=f;g" },
+             Case { QStringLiteral("2006 5 1"), "2006%205%201" }, Case { QStringLiteral("a&softID=x"), {} },
+             Case { QStringLiteral("#1"), {} }, Case { QStringLiteral("50%"), {} }, Case { QStringLiteral("%41"), {} },
+             Case { QStringLiteral("1+1"), {} }, Case { QStringLiteral("二〇〇六年五月"), {} } }) {
         SCOPED_TRACE(c.version.toStdString());
         const qsizetype before = server.requests().size();
         Check(c.version);
@@ -65,7 +64,7 @@ struct DecisionCase {
     QByteArray status = "200 OK";
 };
 
-class DecisionTest : public VersionCheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+class DecisionTest : public VersionCheckTest, public ::testing::WithParamInterface<DecisionCase> { };
 
 TEST_P(DecisionTest, ShowsOneBoxAndOpensWhatWasAccepted)
 {
@@ -96,7 +95,7 @@ TEST_P(DecisionTest, ShowsOneBoxAndOpensWhatWasAccepted)
         break;
     }
     if (c.opened)
-        EXPECT_EQ(shell.targets(), QStringList{server.address() + QString::fromUtf8(c.opened)});
+        EXPECT_EQ(shell.targets(), QStringList { server.address() + QString::fromUtf8(c.opened) });
     else
         EXPECT_TRUE(shell.targets().isEmpty());
 }
@@ -104,52 +103,51 @@ TEST_P(DecisionTest, ShowsOneBoxAndOpensWhatWasAccepted)
 const char* const kRar = "/product/marvolen.rar";
 const char* const kMdb = "/product/tovra.mdb";
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, DecisionTest,
-    ::testing::Values(
-        DecisionCase{"BothCurrent", {"CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"}, "2006-05-01", Outcome::UpToDate},
-        DecisionCase{"OlderServerBank", {"CurSoftVer=1.00", "CurDatabaseVer=2000-01-01"}, "2006-05-01",
-                     Outcome::UpToDate},
-        DecisionCase{"CookiesInOtherOrder", {"CurDatabaseVer=2006-05-01", "CurSoftVer=1.00"}, "2006-05-01",
-                     Outcome::UpToDate},
+INSTANTIATE_TEST_SUITE_P(Cases, DecisionTest,
+    ::testing::Values(DecisionCase { "BothCurrent", { "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }, "2006-05-01",
+                          Outcome::UpToDate },
+        DecisionCase {
+            "OlderServerBank", { "CurSoftVer=1.00", "CurDatabaseVer=2000-01-01" }, "2006-05-01", Outcome::UpToDate },
+        DecisionCase { "CookiesInOtherOrder", { "CurDatabaseVer=2006-05-01", "CurSoftVer=1.00" }, "2006-05-01",
+            Outcome::UpToDate },
         // The bank is not compared while a newer program is reported.
-        DecisionCase{"NewProgramYes", {"CurSoftVer=1.10", "CurDatabaseVer=2099-01-01"}, "2006-05-01",
-                     Outcome::ProgramOffer, platform::IDYES, kRar},
-        DecisionCase{"NewProgramNo", {"CurSoftVer=1.10", "CurDatabaseVer=2099-01-01"}, "2006-05-01",
-                     Outcome::ProgramOffer, platform::IDNO},
-        DecisionCase{"ProgramComparedAsText", {"CurSoftVer=1.9", "CurDatabaseVer=2006-05-01"}, "2006-05-01",
-                     Outcome::ProgramOffer},
-        DecisionCase{"NewBankYes", {"CurSoftVer=0.9", "CurDatabaseVer=2099-01-01"}, "2006-05-01", Outcome::BankOffer,
-                     platform::IDYES, kMdb},
-        DecisionCase{"NewBankNo", {"CurSoftVer=1.00", "CurDatabaseVer=2099-01-01"}, "2006-05-01", Outcome::BankOffer,
-                     platform::IDNO},
-        DecisionCase{"BankWithoutVersion", {"CurSoftVer=1.00", "CurDatabaseVer=1"}, "", Outcome::BankOffer,
-                     platform::IDYES, kMdb},
-        DecisionCase{"LongerNameFirst", {"XCurSoftVer=2.00", "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"},
-                     "2006-05-01", Outcome::ProgramOffer},
-        DecisionCase{"ErrorStatusWithCookies", {"CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"}, "2006-05-01",
-                     Outcome::UpToDate, platform::IDNO, nullptr, "503 Service Unavailable"},
-        DecisionCase{"NoCookies", {}, "2006-05-01", Outcome::Failure},
-        DecisionCase{"OtherCookiesOnly", {"JSESSIONID=abc"}, "2006-05-01", Outcome::Failure},
-        DecisionCase{"NoProgramVersion", {"CurDatabaseVer=2099-01-01"}, "2006-05-01", Outcome::Failure},
-        DecisionCase{"NoBankVersion", {"CurSoftVer=1.10"}, "2006-05-01", Outcome::Failure},
-        DecisionCase{"EmptyProgramVersion", {"CurSoftVer=", "CurDatabaseVer=2099-01-01"}, "2006-05-01",
-                     Outcome::Failure},
-        DecisionCase{"EmptyBankVersion", {"CurSoftVer=1.10", "CurDatabaseVer="}, "2006-05-01", Outcome::Failure},
-        DecisionCase{"CookiesForAnotherPath", {"CurSoftVer=1.10; Path=/other", "CurDatabaseVer=7; Path=/other"},
-                     "2006-05-01", Outcome::Failure}),
+        DecisionCase { "NewProgramYes", { "CurSoftVer=1.10", "CurDatabaseVer=2099-01-01" }, "2006-05-01",
+            Outcome::ProgramOffer, platform::IDYES, kRar },
+        DecisionCase { "NewProgramNo", { "CurSoftVer=1.10", "CurDatabaseVer=2099-01-01" }, "2006-05-01",
+            Outcome::ProgramOffer, platform::IDNO },
+        DecisionCase { "ProgramComparedAsText", { "CurSoftVer=1.9", "CurDatabaseVer=2006-05-01" }, "2006-05-01",
+            Outcome::ProgramOffer },
+        DecisionCase { "NewBankYes", { "CurSoftVer=0.9", "CurDatabaseVer=2099-01-01" }, "2006-05-01",
+            Outcome::BankOffer, platform::IDYES, kMdb },
+        DecisionCase { "NewBankNo", { "CurSoftVer=1.00", "CurDatabaseVer=2099-01-01" }, "2006-05-01",
+            Outcome::BankOffer, platform::IDNO },
+        DecisionCase { "BankWithoutVersion", { "CurSoftVer=1.00", "CurDatabaseVer=1" }, "", Outcome::BankOffer,
+            platform::IDYES, kMdb },
+        DecisionCase { "LongerNameFirst", { "XCurSoftVer=2.00", "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" },
+            "2006-05-01", Outcome::ProgramOffer },
+        DecisionCase { "ErrorStatusWithCookies", { "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }, "2006-05-01",
+            Outcome::UpToDate, platform::IDNO, nullptr, "503 Service Unavailable" },
+        DecisionCase { "NoCookies", {}, "2006-05-01", Outcome::Failure },
+        DecisionCase { "OtherCookiesOnly", { "JSESSIONID=abc" }, "2006-05-01", Outcome::Failure },
+        DecisionCase { "NoProgramVersion", { "CurDatabaseVer=2099-01-01" }, "2006-05-01", Outcome::Failure },
+        DecisionCase { "NoBankVersion", { "CurSoftVer=1.10" }, "2006-05-01", Outcome::Failure },
+        DecisionCase {
+            "EmptyProgramVersion", { "CurSoftVer=", "CurDatabaseVer=2099-01-01" }, "2006-05-01", Outcome::Failure },
+        DecisionCase { "EmptyBankVersion", { "CurSoftVer=1.10", "CurDatabaseVer=" }, "2006-05-01", Outcome::Failure },
+        DecisionCase { "CookiesForAnotherPath", { "CurSoftVer=1.10; Path=/other", "CurDatabaseVer=7; Path=/other" },
+            "2006-05-01", Outcome::Failure }),
     [](const auto& row) { return std::string(row.param.label); });
 
 TEST_F(VersionCheckTest, SecondCheckUsesTheCookiesOfTheFirst)
 {
-    server.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=2099-01-01"}));
+    server.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=2099-01-01" }));
     Check(QStringLiteral("2006-05-01"));
     server.setReply(LocalHttpServer::reply({}));
     boxes.queueAnswer(platform::IDYES);
     Check(QStringLiteral("2006-05-01"));
     EXPECT_EQ(server.requests().size(), 2);
-    EXPECT_EQ(boxes.texts(), (QStringList{kBankOffer, kBankOffer}));
-    EXPECT_EQ(shell.targets(), QStringList{server.address() + kMdb});
+    EXPECT_EQ(boxes.texts(), (QStringList { kBankOffer, kBankOffer }));
+    EXPECT_EQ(shell.targets(), QStringList { server.address() + kMdb });
 }
 
 TEST_F(VersionCheckTest, RefusedConnectionShowsOnlyTheFailureMessage)
@@ -157,7 +155,7 @@ TEST_F(VersionCheckTest, RefusedConnectionShowsOnlyTheFailureMessage)
     const QString address = QStringLiteral("http://127.0.0.1:%1").arg(LocalHttpServer::closedPort());
     res::SetSiteAddressForTesting(address);
     Check(QStringLiteral("2006-05-01"));
-    EXPECT_EQ(boxes.texts(), QStringList{FailureText(res::SiteHostName())});
+    EXPECT_EQ(boxes.texts(), QStringList { FailureText(res::SiteHostName()) });
     EXPECT_EQ(boxes.boxes().front().type, kOkBox);
     EXPECT_TRUE(shell.targets().isEmpty());
 }
@@ -169,7 +167,7 @@ TEST_F(VersionCheckTest, SilentServerShowsOnlyTheFailureMessage)
     Check(QStringLiteral("2006-05-01"));
     platform::SetTransferTimeoutForTesting(previous);
     EXPECT_EQ(server.connectionCount(), 1);
-    EXPECT_EQ(boxes.texts(), QStringList{FailureText(host())});
+    EXPECT_EQ(boxes.texts(), QStringList { FailureText(host()) });
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -177,14 +175,14 @@ TEST_F(VersionCheckTest, SiteAddressThatIsNotHttpShowsTheFailureMessage)
 {
     res::SetSiteAddressForTesting(QStringLiteral("gopher://127.0.0.1:1"));
     Check(QStringLiteral("2006-05-01"));
-    EXPECT_EQ(boxes.texts(), QStringList{FailureText(QStringLiteral("gopher://127.0.0.1:1"))});
+    EXPECT_EQ(boxes.texts(), QStringList { FailureText(QStringLiteral("gopher://127.0.0.1:1")) });
 }
 
 // The session's failure leaves the check to the caller's report; nothing is sent.
 TEST_F(VersionCheckTest, SessionThatCannotOpenEndsTheCheckBeforeTheRequest)
 {
-    server.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=1"}));
-    platform::SetSessionOpenFailureForTesting(platform::InternetFailure{});
+    server.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=1" }));
+    platform::SetSessionOpenFailureForTesting(platform::InternetFailure {});
     bool thrown = false;
     try {
         Check(QStringLiteral("2006-05-01"));
@@ -213,20 +211,20 @@ TEST_F(VersionCheckTest, RequestGoesThroughTheProxyFromTheEnvironment)
 
     // Nothing is sent unless the system configuration names our proxy: a direct request would
     // leave this machine.
-    const QList<QNetworkProxy> proxies =
-        QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(QUrl(site + "/update/vercheck.jsp")));
+    const QList<QNetworkProxy> proxies
+        = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(QUrl(site + "/update/vercheck.jsp")));
     ASSERT_FALSE(proxies.isEmpty());
     ASSERT_EQ(proxies.front().type(), QNetworkProxy::HttpProxy);
     ASSERT_EQ(proxies.front().hostName(), QStringLiteral("127.0.0.1"));
     ASSERT_EQ(proxies.front().port(), server.port());
 
-    server.setReply(LocalHttpServer::reply({"CurSoftVer=1.00", "CurDatabaseVer=2006-05-01"}));
+    server.setReply(LocalHttpServer::reply({ "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }));
     Check(QStringLiteral("2006-05-01"));
     ASSERT_EQ(server.requests().size(), 1);
     EXPECT_EQ(server.requests()[0].target,
-              "http://www.marvolen.example/update/vercheck.jsp?softID=marvolen&softVer=1.00&databaseVer=2006-05-01");
+        "http://www.marvolen.example/update/vercheck.jsp?softID=marvolen&softVer=1.00&databaseVer=2006-05-01");
     EXPECT_EQ(server.requests()[0].header("Host"), "www.marvolen.example");
-    EXPECT_EQ(boxes.texts(), QStringList{UpToDateText(QStringLiteral("www.marvolen.example"))});
+    EXPECT_EQ(boxes.texts(), QStringList { UpToDateText(QStringLiteral("www.marvolen.example")) });
 }
 
 } // namespace
