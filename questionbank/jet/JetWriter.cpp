@@ -26,17 +26,19 @@ namespace w = fmt::writer;
 constexpr std::size_t kPageSize = fmt::kJet4PageSize;
 constexpr std::size_t kDataPageHeader = fmt::kJet4DataPage.rowOffsetsOffset;
 constexpr std::size_t kEmptyPageFree = kPageSize - kDataPageHeader; // 4082
-constexpr std::size_t kMaxColumns = 255;                             // column numbers are read as one byte
+constexpr std::size_t kMaxColumns = 255; // column numbers are read as one byte
 constexpr std::size_t kUsageMapRowSize = fmt::usagemap::kJet4RowSize;
 constexpr std::size_t kInlineMapPages = fmt::usagemap::kJet4InlineBitmapBytes * 8;
 constexpr std::size_t kBitmapPagePages = fmt::usagemap::pagesPerBitmapPage(kPageSize);
-constexpr std::array<std::uint8_t, 4> kDataOwnerNone = {0, 0, 0, 0};
-constexpr std::array<std::uint8_t, 4> kGlobalMapOwner = {w::kGlobalMapOwner, 0, 0, 0};
-constexpr std::array<std::uint8_t, 4> kLvalOwner
-    = {fmt::datapage::kLvalMarker[0], fmt::datapage::kLvalMarker[1], fmt::datapage::kLvalMarker[2],
-       fmt::datapage::kLvalMarker[3]};
+constexpr std::array<std::uint8_t, 4> kDataOwnerNone = { 0, 0, 0, 0 };
+constexpr std::array<std::uint8_t, 4> kGlobalMapOwner = { w::kGlobalMapOwner, 0, 0, 0 };
+constexpr std::array<std::uint8_t, 4> kLvalOwner = { fmt::datapage::kLvalMarker[0], fmt::datapage::kLvalMarker[1],
+    fmt::datapage::kLvalMarker[2], fmt::datapage::kLvalMarker[3] };
 
-[[noreturn]] void fail(const std::string& message) { throw std::invalid_argument(message); }
+[[noreturn]] void fail(const std::string& message)
+{
+    throw std::invalid_argument(message);
+}
 
 void put16(Bytes& out, std::size_t at, std::uint16_t value)
 {
@@ -70,15 +72,15 @@ void append32(Bytes& out, std::uint32_t value)
 
 std::array<std::uint8_t, 4> littleEndian32(std::uint32_t value)
 {
-    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    return { static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+        static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24) };
 }
 
 // ---- Pages ----------------------------------------------------------------------------------
 
 // A page holding rows (table data, long values or usage maps), packed downward from the page end.
 struct RowPage {
-    std::array<std::uint8_t, 4> owner{};
+    std::array<std::uint8_t, 4> owner {};
     std::vector<Bytes> rows;
     std::size_t used = 0; // row bytes plus their 2-byte offsets
 
@@ -97,13 +99,13 @@ class PageFile {
 public:
     std::uint32_t addRawPage()
     {
-        m_pages.push_back(Page{Bytes(kPageSize, 0), std::nullopt});
+        m_pages.push_back(Page { Bytes(kPageSize, 0), std::nullopt });
         return lastPage();
     }
 
     std::uint32_t addRowPage(std::array<std::uint8_t, 4> owner)
     {
-        m_pages.push_back(Page{{}, RowPage{owner, {}, 0}});
+        m_pages.push_back(Page { {}, RowPage { owner, {}, 0 } });
         return lastPage();
     }
 
@@ -173,7 +175,10 @@ private:
 
 // ---- Tables ---------------------------------------------------------------------------------
 
-bool isLongValue(ColumnType type) { return type == ColumnType::Memo || type == ColumnType::OLE; }
+bool isLongValue(ColumnType type)
+{
+    return type == ColumnType::Memo || type == ColumnType::OLE;
+}
 bool isVariable(ColumnType type)
 {
     return type == ColumnType::Text || type == ColumnType::Binary || isLongValue(type);
@@ -182,7 +187,7 @@ bool isVariable(ColumnType type)
 struct ColumnPlan {
     ColumnDef def;
     std::uint16_t number = 0;
-    std::uint16_t varIndex = 0;    // variable columns
+    std::uint16_t varIndex = 0; // variable columns
     std::uint16_t fixedOffset = 0; // fixed columns
     std::uint16_t length = 0;
     std::uint8_t flags = 0;
@@ -210,7 +215,7 @@ std::string caseFolded(std::string_view name)
 {
     std::string folded(name);
     std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+        [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
     return folded;
 }
 
@@ -229,7 +234,10 @@ std::u16string checkedName(const std::string& name, const std::string& what)
     return units;
 }
 
-std::size_t fixedSize(ColumnType type) { return fmt::fixedLength(static_cast<fmt::ColumnTypeCode>(type)); }
+std::size_t fixedSize(ColumnType type)
+{
+    return fmt::fixedLength(static_cast<fmt::ColumnTypeCode>(type));
+}
 
 TablePlan planTable(const Table& table, bool system)
 {
@@ -266,8 +274,10 @@ TablePlan planTable(const Table& table, bool system)
             column.length = def.textLength;
             break;
         case ColumnType::Memo:
-        case ColumnType::OLE: break;
-        case ColumnType::Numeric: fail("column \"" + def.name + "\" of " + tableWhat + ": Numeric is not supported");
+        case ColumnType::OLE:
+            break;
+        case ColumnType::Numeric:
+            fail("column \"" + def.name + "\" of " + tableWhat + ": Numeric is not supported");
         default:
             column.flags |= fmt::columnflag::kFixed;
             column.length = def.type == ColumnType::Bool ? 1 : static_cast<std::uint16_t>(fixedSize(def.type));
@@ -365,7 +375,7 @@ void writeTdef(PageFile& file, const TablePlan& plan)
             page[0] = static_cast<std::uint8_t>(fmt::PageType::TableDef);
             page[1] = fmt::kPageMarker;
             std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(at),
-                      buffer.begin() + static_cast<std::ptrdiff_t>(at + chunk), page.begin() + headerSize);
+                buffer.begin() + static_cast<std::ptrdiff_t>(at + chunk), page.begin() + headerSize);
             at += chunk;
             used = headerSize + chunk;
         }
@@ -380,20 +390,34 @@ void writeTdef(PageFile& file, const TablePlan& plan)
 const char* typeName(ColumnType type)
 {
     switch (type) {
-    case ColumnType::Bool: return "Bool";
-    case ColumnType::Byte: return "Byte";
-    case ColumnType::Integer: return "Integer";
-    case ColumnType::Long: return "Long";
-    case ColumnType::Currency: return "Currency";
-    case ColumnType::Single: return "Single";
-    case ColumnType::Double: return "Double";
-    case ColumnType::DateTime: return "DateTime";
-    case ColumnType::Binary: return "Binary";
-    case ColumnType::Text: return "Text";
-    case ColumnType::OLE: return "OLE";
-    case ColumnType::Memo: return "Memo";
-    case ColumnType::GUID: return "GUID";
-    case ColumnType::Numeric: return "Numeric";
+    case ColumnType::Bool:
+        return "Bool";
+    case ColumnType::Byte:
+        return "Byte";
+    case ColumnType::Integer:
+        return "Integer";
+    case ColumnType::Long:
+        return "Long";
+    case ColumnType::Currency:
+        return "Currency";
+    case ColumnType::Single:
+        return "Single";
+    case ColumnType::Double:
+        return "Double";
+    case ColumnType::DateTime:
+        return "DateTime";
+    case ColumnType::Binary:
+        return "Binary";
+    case ColumnType::Text:
+        return "Text";
+    case ColumnType::OLE:
+        return "OLE";
+    case ColumnType::Memo:
+        return "Memo";
+    case ColumnType::GUID:
+        return "GUID";
+    case ColumnType::Numeric:
+        return "Numeric";
     }
     return "?";
 }
@@ -401,20 +425,31 @@ const char* typeName(ColumnType type)
 VarType expectedVarType(ColumnType type)
 {
     switch (type) {
-    case ColumnType::Bool: return VarType::Bool;
-    case ColumnType::Byte: return VarType::UI1;
-    case ColumnType::Integer: return VarType::I2;
-    case ColumnType::Long: return VarType::I4;
-    case ColumnType::Currency: return VarType::Currency;
-    case ColumnType::Single: return VarType::R4;
-    case ColumnType::Double: return VarType::R8;
-    case ColumnType::DateTime: return VarType::Date;
+    case ColumnType::Bool:
+        return VarType::Bool;
+    case ColumnType::Byte:
+        return VarType::UI1;
+    case ColumnType::Integer:
+        return VarType::I2;
+    case ColumnType::Long:
+        return VarType::I4;
+    case ColumnType::Currency:
+        return VarType::Currency;
+    case ColumnType::Single:
+        return VarType::R4;
+    case ColumnType::Double:
+        return VarType::R8;
+    case ColumnType::DateTime:
+        return VarType::Date;
     case ColumnType::Text:
     case ColumnType::Memo:
-    case ColumnType::GUID: return VarType::BStr;
+    case ColumnType::GUID:
+        return VarType::BStr;
     case ColumnType::Binary:
-    case ColumnType::OLE: return VarType::Binary;
-    case ColumnType::Numeric: return VarType::Decimal;
+    case ColumnType::OLE:
+        return VarType::Binary;
+    case ColumnType::Numeric:
+        return VarType::Decimal;
     }
     return VarType::Empty;
 }
@@ -435,7 +470,7 @@ std::optional<std::array<std::uint8_t, 16>> parseGuid(std::string_view text)
 {
     if (text.size() != 38 || text.front() != '{' || text.back() != '}')
         return std::nullopt;
-    std::array<std::uint8_t, 16> plain{};
+    std::array<std::uint8_t, 16> plain {};
     std::size_t digits = 0;
     for (std::size_t i = 1; i + 1 < text.size(); ++i) {
         if (i == 9 || i == 14 || i == 19 || i == 24) {
@@ -458,15 +493,19 @@ std::optional<std::array<std::uint8_t, 16>> parseGuid(std::string_view text)
 
 class RowEncoder {
 public:
-    RowEncoder(PageFile& file, TablePlan& plan) : m_file(file), m_plan(plan) { }
+    RowEncoder(PageFile& file, TablePlan& plan)
+        : m_file(file)
+        , m_plan(plan)
+    {
+    }
 
     Bytes encode(const Row& row, std::size_t rowIndex)
     {
         const Table& table = *m_plan.table;
         const std::string rowWhat = "row " + std::to_string(rowIndex) + " of table \"" + table.name + "\"";
         if (row.size() != m_plan.columns.size())
-            fail(rowWhat + " has " + std::to_string(row.size()) + " values for " +
-                 std::to_string(m_plan.columns.size()) + " columns");
+            fail(rowWhat + " has " + std::to_string(row.size()) + " values for " + std::to_string(m_plan.columns.size())
+                + " columns");
 
         const std::size_t columnCount = m_plan.columns.size();
         Bytes out(2 + m_plan.fixedSize, 0);
@@ -509,9 +548,14 @@ private:
     {
         const std::size_t at = 2 + column.fixedOffset;
         switch (column.def.type) {
-        case ColumnType::Bool: return value.get<bool>();
-        case ColumnType::Byte: out[at] = value.get<std::uint8_t>(); break;
-        case ColumnType::Integer: put16(out, at, static_cast<std::uint16_t>(value.get<std::int16_t>())); break;
+        case ColumnType::Bool:
+            return value.get<bool>();
+        case ColumnType::Byte:
+            out[at] = value.get<std::uint8_t>();
+            break;
+        case ColumnType::Integer:
+            put16(out, at, static_cast<std::uint16_t>(value.get<std::int16_t>()));
+            break;
         case ColumnType::Long: {
             const std::int32_t number = value.get<std::int32_t>();
             put32(out, at, static_cast<std::uint32_t>(number));
@@ -522,9 +566,15 @@ private:
         case ColumnType::Currency:
             put64(out, at, static_cast<std::uint64_t>(value.get<Currency>().scaled));
             break;
-        case ColumnType::Single: put32(out, at, std::bit_cast<std::uint32_t>(value.get<float>())); break;
-        case ColumnType::Double: put64(out, at, std::bit_cast<std::uint64_t>(value.get<double>())); break;
-        case ColumnType::DateTime: put64(out, at, std::bit_cast<std::uint64_t>(value.get<OleDate>().days)); break;
+        case ColumnType::Single:
+            put32(out, at, std::bit_cast<std::uint32_t>(value.get<float>()));
+            break;
+        case ColumnType::Double:
+            put64(out, at, std::bit_cast<std::uint64_t>(value.get<double>()));
+            break;
+        case ColumnType::DateTime:
+            put64(out, at, std::bit_cast<std::uint64_t>(value.get<OleDate>().days));
+            break;
         case ColumnType::GUID: {
             const auto guid = parseGuid(value.get<std::string>());
             if (!guid)
@@ -546,9 +596,14 @@ private:
             out.insert(out.end(), bytes.begin(), bytes.end());
             break;
         }
-        case ColumnType::Memo: appendLongValue(column, encodeText(value.get<std::string>(), where), out, where); break;
-        case ColumnType::OLE: appendLongValue(column, value.get<Bytes>(), out, where); break;
-        case ColumnType::Numeric: break; // rejected by planTable
+        case ColumnType::Memo:
+            appendLongValue(column, encodeText(value.get<std::string>(), where), out, where);
+            break;
+        case ColumnType::OLE:
+            appendLongValue(column, value.get<Bytes>(), out, where);
+            break;
+        case ColumnType::Numeric:
+            break; // rejected by planTable
         }
         return true;
     }
@@ -594,7 +649,7 @@ private:
                 const std::size_t length = std::min(chunkSize, data.size() - at);
                 Bytes chunk(fmt::memo::kChainLinkSize, 0);
                 chunk.insert(chunk.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                             data.begin() + static_cast<std::ptrdiff_t>(at + length));
+                    data.begin() + static_cast<std::ptrdiff_t>(at + length));
                 pointers.push_back(m_file.placeRow(column.lvalPages, kLvalOwner, std::move(chunk)));
             }
             for (std::size_t i = 0; i + 1 < pointers.size(); ++i)
@@ -624,7 +679,11 @@ void writeRows(PageFile& file, TablePlan& plan)
 
 class UsageMaps {
 public:
-    explicit UsageMaps(PageFile& file, std::uint32_t firstMapPage) : m_file(file), m_mapPages{firstMapPage} { }
+    explicit UsageMaps(PageFile& file, std::uint32_t firstMapPage)
+        : m_file(file)
+        , m_mapPages { firstMapPage }
+    {
+    }
 
     // A map row listing exactly `pages` (ascending); `start` is the first page of an empty one.
     std::uint32_t add(const std::vector<std::uint32_t>& pages, std::uint32_t start)
@@ -689,7 +748,7 @@ void writeGlobalMap(PageFile& file, std::uint32_t page)
     Bytes free(fmt::usagemap::kInlineBitmapOffset + bitmapBytes, 0);
     for (std::size_t bit = pages; bit < bitmapBytes * 8; ++bit)
         free[fmt::usagemap::kInlineBitmapOffset + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-    std::vector<std::uint32_t> pagesOfMap{page};
+    std::vector<std::uint32_t> pagesOfMap { page };
     file.placeRow(pagesOfMap, kGlobalMapOwner, std::move(free));
     file.placeRow(pagesOfMap, kGlobalMapOwner, Bytes(kUsageMapRowSize, 0));
 }
@@ -701,36 +760,36 @@ Table catalogTable(const std::vector<TablePlan>& userTables, OleDate created)
     Table catalog;
     catalog.name = "MSysObjects";
     catalog.columns = {
-        {"Id", ColumnType::Long},
-        {"ParentId", ColumnType::Long},
-        {"Name", ColumnType::Text, 255},
-        {"Type", ColumnType::Integer},
-        {"DateCreate", ColumnType::DateTime},
-        {"DateUpdate", ColumnType::DateTime},
-        {"Owner", ColumnType::Binary, 510},
-        {"Flags", ColumnType::Long},
-        {"Database", ColumnType::Memo},
-        {"Connect", ColumnType::Memo},
-        {"ForeignName", ColumnType::Text, 255},
-        {"RmtInfoShort", ColumnType::Binary, 510},
-        {"RmtInfoLong", ColumnType::OLE},
-        {"Lv", ColumnType::OLE},
-        {"LvProp", ColumnType::OLE},
-        {"LvModule", ColumnType::OLE},
-        {"LvExtra", ColumnType::OLE},
+        { "Id", ColumnType::Long },
+        { "ParentId", ColumnType::Long },
+        { "Name", ColumnType::Text, 255 },
+        { "Type", ColumnType::Integer },
+        { "DateCreate", ColumnType::DateTime },
+        { "DateUpdate", ColumnType::DateTime },
+        { "Owner", ColumnType::Binary, 510 },
+        { "Flags", ColumnType::Long },
+        { "Database", ColumnType::Memo },
+        { "Connect", ColumnType::Memo },
+        { "ForeignName", ColumnType::Text, 255 },
+        { "RmtInfoShort", ColumnType::Binary, 510 },
+        { "RmtInfoLong", ColumnType::OLE },
+        { "Lv", ColumnType::OLE },
+        { "LvProp", ColumnType::OLE },
+        { "LvModule", ColumnType::OLE },
+        { "LvExtra", ColumnType::OLE },
     };
-    auto add = [&](std::uint32_t id, std::uint32_t parent, const std::string& name, std::int16_t type,
-                   std::uint32_t flags) {
-        Row row(catalog.columns.size(), Value::null());
-        row[0] = Value(static_cast<std::int32_t>(id));
-        row[1] = Value(static_cast<std::int32_t>(parent));
-        row[2] = Value(name);
-        row[3] = Value(type);
-        row[4] = Value(created);
-        row[5] = Value(created);
-        row[7] = Value(static_cast<std::int32_t>(flags));
-        catalog.rows.push_back(std::move(row));
-    };
+    auto add
+        = [&](std::uint32_t id, std::uint32_t parent, const std::string& name, std::int16_t type, std::uint32_t flags) {
+              Row row(catalog.columns.size(), Value::null());
+              row[0] = Value(static_cast<std::int32_t>(id));
+              row[1] = Value(static_cast<std::int32_t>(parent));
+              row[2] = Value(name);
+              row[3] = Value(type);
+              row[4] = Value(created);
+              row[5] = Value(created);
+              row[7] = Value(static_cast<std::int32_t>(flags));
+              catalog.rows.push_back(std::move(row));
+          };
     const std::uint32_t system = w::kSystemObjectFlags;
     add(w::kTablesId, fmt::catalog::kTablesParentId, "Tables", w::kTypeContainer, system);
     add(w::kDatabasesId, fmt::catalog::kTablesParentId, "Databases", w::kTypeContainer, system);
@@ -746,7 +805,7 @@ Table catalogTable(const std::vector<TablePlan>& userTables, OleDate created)
 
 void rc4(std::array<std::uint8_t, 4> key, std::uint8_t* data, std::size_t length)
 {
-    std::array<std::uint8_t, 256> state{};
+    std::array<std::uint8_t, 256> state {};
     for (std::size_t i = 0; i < state.size(); ++i)
         state[i] = static_cast<std::uint8_t>(i);
     std::uint8_t j = 0;
@@ -771,8 +830,7 @@ void writeHeader(Bytes& page, const WriterOptions& options, const std::u16string
     page[1] = fmt::kPageMarker;
     std::copy(h::kMagic.begin(), h::kMagic.end(), page.begin() + h::kMagicOffset);
     put32(page, h::kVersionOffset, h::kVersionJet4);
-    std::copy(h::kJet4ConstantBlock.begin(), h::kJet4ConstantBlock.end(),
-              page.begin() + h::kJet4ConstantBlockOffset);
+    std::copy(h::kJet4ConstantBlock.begin(), h::kJet4ConstantBlock.end(), page.begin() + h::kJet4ConstantBlockOffset);
     put16(page, h::kCodePageOffset, h::kCodePage1252);
     put32(page, h::kDatabaseKeyOffset, 0); // non-zero would mean every page is encoded
     // Every password byte, the padding too, is XORed with the integral creation date.
@@ -819,7 +877,7 @@ std::vector<std::uint8_t> WriteJet4(const std::vector<Table>& tables, const Writ
     const std::u16string password = checkedPassword(options.password);
 
     std::vector<TablePlan> plans;
-    std::vector<std::string> seen{caseFolded("MSysObjects")};
+    std::vector<std::string> seen { caseFolded("MSysObjects") };
     for (const Table& table : tables) {
         checkedName(table.name, "a table name");
         std::string folded = caseFolded(table.name);
@@ -846,7 +904,7 @@ std::vector<std::uint8_t> WriteJet4(const std::vector<Table>& tables, const Writ
     // The catalog lists the TDEF pages, so its rows come after the user tables.
     const Table catalog = catalogTable(plans, options.creationDate);
     TablePlan catalogPlan = planTable(catalog, true);
-    catalogPlan.tdefPages = {catalogTdef};
+    catalogPlan.tdefPages = { catalogTdef };
     catalogPlan.firstTdefPage = catalogTdef;
     if (tdefPageCount(tdefBuffer(catalogPlan).size()) != 1)
         fail("the catalog does not fit its page");

@@ -1,5 +1,5 @@
 // Prints a Jet file as mdb-reader sees it, as one JSON object on stdout:
-// { password, creationDate, tables: [{ name, rowCount, columns: [{ name, type, size }], rows: [[...]] }] }
+// { password, creationDate, tables: [{ name, rowCount, columns: [{ name, type, size, autoLong }], rows: [[...]] }] }
 // NULL stays null and "" stays "". Dates are milliseconds since 1970, binary values hex, bigints and
 // non-finite numbers strings, so that nothing is lost on the way through JSON.
 // Usage: node writer_dump.js <folder holding node_modules> <file.mdb>
@@ -31,7 +31,7 @@ async function main() {
         return {
             name,
             rowCount: table.rowCount,
-            columns: columns.map(({ name: columnName, type, size }) => ({ name: columnName, type, size })),
+            columns: columns.map(({ name: columnName, type, size, autoLong }) => ({ name: columnName, type, size, autoLong })),
             rows,
         };
     });

@@ -307,6 +307,7 @@ TEST_P(WriterReadBack, MdbReaderReadsEveryTableExactly)
             const QJsonObject actual = columns[static_cast<qsizetype>(c)].toObject();
             EXPECT_EQ(actual["name"].toString().toStdString(), column.name);
             EXPECT_EQ(actual["type"].toString(), writertest::mdbReaderType(column.type)) << column.name;
+            EXPECT_EQ(actual["autoLong"].toBool(), column.autoNumber) << column.name;
             if (column.type == ColumnType::Text) {
                 EXPECT_EQ(actual["size"].toInt(), 2 * column.textLength) << column.name;
             }
@@ -362,6 +363,7 @@ TEST_P(WriterReadBack, OwnReaderReadsEveryTableExactly)
         for (std::size_t c = 0; c < expected.columns.size(); ++c) {
             EXPECT_EQ(actual.columns[c].name, expected.columns[c].name);
             EXPECT_EQ(actual.columns[c].type, expected.columns[c].type) << expected.columns[c].name;
+            EXPECT_EQ(actual.columns[c].autoNumber, expected.columns[c].autoNumber) << expected.columns[c].name;
             if (expected.columns[c].type == ColumnType::Text) {
                 EXPECT_EQ(actual.columns[c].textLength, expected.columns[c].textLength) << expected.columns[c].name;
             }

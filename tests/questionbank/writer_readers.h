@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -57,8 +56,8 @@ inline ProcessResult run(const QString& program, const QStringList& arguments)
 inline QJsonObject dumpWithMdbReader(const std::filesystem::path& file, std::string* error)
 {
     const QString script = QStringLiteral(MARVOLEN_SOURCE_DIR "/writer_dump.js");
-    const ProcessResult result = run(QStringLiteral(MARVOLEN_NODE), {script, QStringLiteral(MARVOLEN_REFERENCE_DIR),
-                                                                      QString::fromStdString(file.string())});
+    const ProcessResult result = run(QStringLiteral(MARVOLEN_NODE),
+        { script, QStringLiteral(MARVOLEN_REFERENCE_DIR), QString::fromStdString(file.string()) });
     if (result.exitCode != 0) {
         *error = "mdb-reader failed: " + result.err.toStdString();
         return {};
@@ -76,20 +75,34 @@ inline QString mdbReaderType(questionbank::ColumnType type)
 {
     using questionbank::ColumnType;
     switch (type) {
-    case ColumnType::Bool: return "boolean";
-    case ColumnType::Byte: return "byte";
-    case ColumnType::Integer: return "integer";
-    case ColumnType::Long: return "long";
-    case ColumnType::Currency: return "currency";
-    case ColumnType::Single: return "float";
-    case ColumnType::Double: return "double";
-    case ColumnType::DateTime: return "datetime";
-    case ColumnType::Binary: return "binary";
-    case ColumnType::Text: return "text";
-    case ColumnType::OLE: return "ole";
-    case ColumnType::Memo: return "memo";
-    case ColumnType::GUID: return "repid";
-    case ColumnType::Numeric: return "numeric";
+    case ColumnType::Bool:
+        return "boolean";
+    case ColumnType::Byte:
+        return "byte";
+    case ColumnType::Integer:
+        return "integer";
+    case ColumnType::Long:
+        return "long";
+    case ColumnType::Currency:
+        return "currency";
+    case ColumnType::Single:
+        return "float";
+    case ColumnType::Double:
+        return "double";
+    case ColumnType::DateTime:
+        return "datetime";
+    case ColumnType::Binary:
+        return "binary";
+    case ColumnType::Text:
+        return "text";
+    case ColumnType::OLE:
+        return "ole";
+    case ColumnType::Memo:
+        return "memo";
+    case ColumnType::GUID:
+        return "repid";
+    case ColumnType::Numeric:
+        return "numeric";
     }
     return {};
 }
@@ -97,10 +110,11 @@ inline QString mdbReaderType(questionbank::ColumnType type)
 inline std::string currencyText(std::int64_t scaled)
 {
     const bool negative = scaled < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    const std::uint64_t magnitude
+        = negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
+        static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
     return buffer;
 }
 
@@ -111,17 +125,25 @@ inline QJsonValue mdbReaderValue(const questionbank::Value& value, questionbank:
     if (value.isNull())
         return QJsonValue::Null;
     switch (type) {
-    case ColumnType::Bool: return value.get<bool>();
-    case ColumnType::Byte: return value.get<std::uint8_t>();
-    case ColumnType::Integer: return value.get<std::int16_t>();
-    case ColumnType::Long: return value.get<std::int32_t>();
-    case ColumnType::Currency: return QString::fromStdString(currencyText(value.get<questionbank::Currency>().scaled));
-    case ColumnType::Single: return static_cast<double>(value.get<float>());
-    case ColumnType::Double: return value.get<double>();
+    case ColumnType::Bool:
+        return value.get<bool>();
+    case ColumnType::Byte:
+        return value.get<std::uint8_t>();
+    case ColumnType::Integer:
+        return value.get<std::int16_t>();
+    case ColumnType::Long:
+        return value.get<std::int32_t>();
+    case ColumnType::Currency:
+        return QString::fromStdString(currencyText(value.get<questionbank::Currency>().scaled));
+    case ColumnType::Single:
+        return static_cast<double>(value.get<float>());
+    case ColumnType::Double:
+        return value.get<double>();
     case ColumnType::DateTime:
-        return QJsonObject{{"date", std::round((value.get<questionbank::OleDate>().days - 25569.0) * 86400000.0)}};
+        return QJsonObject { { "date", std::round((value.get<questionbank::OleDate>().days - 25569.0) * 86400000.0) } };
     case ColumnType::Text:
-    case ColumnType::Memo: return QString::fromStdString(value.get<std::string>());
+    case ColumnType::Memo:
+        return QString::fromStdString(value.get<std::string>());
     case ColumnType::GUID: {
         const std::string& guid = value.get<std::string>();
         return QString::fromStdString(guid.substr(1, guid.size() - 2)).toLower();
@@ -129,10 +151,11 @@ inline QJsonValue mdbReaderValue(const questionbank::Value& value, questionbank:
     case ColumnType::Binary:
     case ColumnType::OLE: {
         QByteArray bytes(reinterpret_cast<const char*>(value.get<questionbank::Bytes>().data()),
-                         static_cast<qsizetype>(value.get<questionbank::Bytes>().size()));
-        return QJsonObject{{"hex", QString::fromLatin1(bytes.toHex())}};
+            static_cast<qsizetype>(value.get<questionbank::Bytes>().size()));
+        return QJsonObject { { "hex", QString::fromLatin1(bytes.toHex()) } };
     }
-    case ColumnType::Numeric: return QString::fromStdString(value.get<questionbank::Decimal>().text);
+    case ColumnType::Numeric:
+        return QString::fromStdString(value.get<questionbank::Decimal>().text);
     }
     return {};
 }
@@ -193,14 +216,15 @@ inline std::vector<CsvRow> parseCsv(const QByteArray& bytes)
     return rows;
 }
 
-inline std::optional<std::vector<CsvRow>> exportWithMdbTools(const std::filesystem::path& file, const std::string& table,
-                                                             std::string* error)
+inline std::optional<std::vector<CsvRow>> exportWithMdbTools(
+    const std::filesystem::path& file, const std::string& table, std::string* error)
 {
     const ProcessResult result = run(QStringLiteral(MARVOLEN_MDB_EXPORT),
-                                     {"-0", "NULL", "-b", "hex", "-T", "%Y-%m-%d %H:%M:%S",
-                                      QString::fromStdString(file.string()), QString::fromStdString(table)});
+        { "-0", "NULL", "-b", "hex", "-T", "%Y-%m-%d %H:%M:%S", QString::fromStdString(file.string()),
+            QString::fromStdString(table) });
     if (result.exitCode != 0 || !result.err.isEmpty()) {
-        *error = "mdb-export " + table + " failed (" + std::to_string(result.exitCode) + "): " + result.err.toStdString();
+        *error
+            = "mdb-export " + table + " failed (" + std::to_string(result.exitCode) + "): " + result.err.toStdString();
         return std::nullopt;
     }
     return parseCsv(result.out);
@@ -227,11 +251,11 @@ inline std::string mdbToolsText(const std::string& utf8)
 inline bool mdbToolsShows(const CsvCell& cell, const questionbank::Value& value, questionbank::ColumnType type)
 {
     using questionbank::ColumnType;
-    const CsvCell null{"NULL", false};
+    const CsvCell null { "NULL", false };
     if (value.isNull())
         return cell == null;
-    auto bare = [&](const std::string& text) { return cell == CsvCell{text, false}; };
-    auto quoted = [&](const std::string& text) { return cell == CsvCell{text, true}; };
+    auto bare = [&](const std::string& text) { return cell == CsvCell { text, false }; };
+    auto quoted = [&](const std::string& text) { return cell == CsvCell { text, true }; };
     auto near = [&](double expected, double relative) {
         if (cell.quoted)
             return false;
@@ -243,19 +267,26 @@ inline bool mdbToolsShows(const CsvCell& cell, const questionbank::Value& value,
         }
     };
     switch (type) {
-    case ColumnType::Bool: return bare(value.get<bool>() ? "1" : "0");
-    case ColumnType::Byte: return bare(std::to_string(value.get<std::uint8_t>()));
-    case ColumnType::Integer: return bare(std::to_string(value.get<std::int16_t>()));
-    case ColumnType::Long: return bare(std::to_string(value.get<std::int32_t>()));
-    case ColumnType::Currency: return bare(currencyText(value.get<questionbank::Currency>().scaled));
-    case ColumnType::Single: return near(value.get<float>(), 1e-6);
-    case ColumnType::Double: return near(value.get<double>(), 1e-14);
+    case ColumnType::Bool:
+        return bare(value.get<bool>() ? "1" : "0");
+    case ColumnType::Byte:
+        return bare(std::to_string(value.get<std::uint8_t>()));
+    case ColumnType::Integer:
+        return bare(std::to_string(value.get<std::int16_t>()));
+    case ColumnType::Long:
+        return bare(std::to_string(value.get<std::int32_t>()));
+    case ColumnType::Currency:
+        return bare(currencyText(value.get<questionbank::Currency>().scaled));
+    case ColumnType::Single:
+        return near(value.get<float>(), 1e-6);
+    case ColumnType::Double:
+        return near(value.get<double>(), 1e-14);
     case ColumnType::DateTime: {
         // Whole seconds only: the fixtures use no fractions of a second.
         const double days = value.get<questionbank::OleDate>().days;
         const auto seconds = static_cast<long long>(std::llround((days - 25569.0) * 86400.0));
         const std::time_t time = static_cast<std::time_t>(seconds);
-        std::tm tm{};
+        std::tm tm {};
         gmtime_r(&time, &tm);
         char buffer[32];
         std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
@@ -280,7 +311,8 @@ inline bool mdbToolsShows(const CsvCell& cell, const questionbank::Value& value,
         const QByteArray raw(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
         return quoted(raw.toHex().toUpper().toStdString());
     }
-    case ColumnType::Numeric: return bare(value.get<questionbank::Decimal>().text);
+    case ColumnType::Numeric:
+        return bare(value.get<questionbank::Decimal>().text);
     }
     return false;
 }

@@ -58,7 +58,10 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(m_path, ignored);
     }
-    TempDir(TempDir&& other) noexcept : m_path(std::exchange(other.m_path, {})) { }
+    TempDir(TempDir&& other) noexcept
+        : m_path(std::exchange(other.m_path, {}))
+    {
+    }
     TempDir& operator=(TempDir&&) = delete;
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -86,9 +89,9 @@ public:
     BankBuilder()
     {
         namespace bank = questionbank::bank;
-        m_tables.push_back({std::string(bank::kTestTable), bank::TestColumns(), {}});
-        m_tables.push_back({std::string(bank::kQuestionTable), bank::QuestionColumns(), {}});
-        m_tables.push_back({std::string(bank::kVersionTable), bank::VersionColumns(), {}});
+        m_tables.push_back({ std::string(bank::kTestTable), bank::TestColumns(), {} });
+        m_tables.push_back({ std::string(bank::kQuestionTable), bank::QuestionColumns(), {} });
+        m_tables.push_back({ std::string(bank::kVersionTable), bank::VersionColumns(), {} });
         m_options.password = std::string(bank::kPassword);
     }
 
@@ -105,7 +108,7 @@ public:
     }
 
     BankBuilder& addQuestion(std::optional<int> id, std::optional<std::string> testName,
-                             std::optional<std::string> questionText, const Values& values)
+        std::optional<std::string> questionText, const Values& values)
     {
         namespace bank = questionbank::bank;
         CellRow row;
@@ -120,7 +123,7 @@ public:
     BankBuilder& addVersion(std::optional<std::string> makeDate)
     {
         namespace bank = questionbank::bank;
-        return addCells(bank::kVersionTable, {{std::string(bank::kMakeDate), text(makeDate)}});
+        return addCells(bank::kVersionTable, { { std::string(bank::kMakeDate), text(makeDate) } });
     }
 
     // A row of any table, by column name; columns it does not name are NULL.
@@ -141,8 +144,8 @@ public:
         return *this;
     }
 
-    BankBuilder& withColumnType(std::string_view table, std::string_view column, questionbank::ColumnType type,
-                                std::uint16_t textLength = 255)
+    BankBuilder& withColumnType(
+        std::string_view table, std::string_view column, questionbank::ColumnType type, std::uint16_t textLength = 255)
     {
         auto& def = find(table).columns[columnIndex(table, column)];
         def.type = type;
@@ -161,11 +164,11 @@ public:
     {
         for (auto& table : m_tables) {
             if (table.name == name) {
-                table = {std::move(name), std::move(columns), {}};
+                table = { std::move(name), std::move(columns), {} };
                 return *this;
             }
         }
-        m_tables.push_back({std::move(name), std::move(columns), {}});
+        m_tables.push_back({ std::move(name), std::move(columns), {} });
         return *this;
     }
 
@@ -188,13 +191,13 @@ public:
     {
         std::vector<questionbank::Table> result;
         for (const auto& table : m_tables) {
-            questionbank::Table out{table.name, table.columns, {}};
+            questionbank::Table out { table.name, table.columns, {} };
             for (const auto& cells : table.rows) {
                 questionbank::Row row;
                 for (const auto& column : table.columns) {
                     const auto cell = cells.find(column.name);
-                    row.push_back(cell == cells.end() ? questionbank::Value::null()
-                                                      : convert(cell->second, column, table.name));
+                    row.push_back(
+                        cell == cells.end() ? questionbank::Value::null() : convert(cell->second, column, table.name));
                 }
                 out.rows.push_back(std::move(row));
             }
@@ -232,10 +235,7 @@ private:
         std::vector<CellRow> rows;
     };
 
-    static Cell number(std::optional<int> value)
-    {
-        return value ? Cell(static_cast<std::int64_t>(*value)) : Cell();
-    }
+    static Cell number(std::optional<int> value) { return value ? Cell(static_cast<std::int64_t>(*value)) : Cell(); }
     static Cell text(const std::optional<std::string>& value) { return value ? Cell(*value) : Cell(); }
 
     BankBuilder& addCells(std::string_view table, CellRow row)
@@ -264,16 +264,15 @@ private:
         throw std::invalid_argument("BankBuilder: no column " + std::string(column) + " in " + std::string(table));
     }
 
-    template <typename T>
-    static questionbank::Value inRange(std::int64_t value, const std::string& where)
+    template <typename T> static questionbank::Value inRange(std::int64_t value, const std::string& where)
     {
         if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
             throw std::invalid_argument("BankBuilder: " + std::to_string(value) + " does not fit " + where);
         return questionbank::Value(static_cast<T>(value));
     }
 
-    static questionbank::Value convert(const Cell& cell, const questionbank::ColumnDef& column,
-                                       const std::string& table)
+    static questionbank::Value convert(
+        const Cell& cell, const questionbank::ColumnDef& column, const std::string& table)
     {
         using questionbank::ColumnType;
         using questionbank::Value;
@@ -289,17 +288,27 @@ private:
         }
         const std::int64_t value = std::get<std::int64_t>(cell);
         switch (column.type) {
-        case ColumnType::Bool: return Value(value != 0);
-        case ColumnType::Byte: return inRange<std::uint8_t>(value, where);
-        case ColumnType::Integer: return inRange<std::int16_t>(value, where);
-        case ColumnType::Long: return inRange<std::int32_t>(value, where);
-        case ColumnType::Currency: return Value(questionbank::Currency{value * 10000});
-        case ColumnType::Single: return Value(static_cast<float>(value));
-        case ColumnType::Double: return Value(static_cast<double>(value));
-        case ColumnType::DateTime: return Value(questionbank::OleDate{static_cast<double>(value)});
+        case ColumnType::Bool:
+            return Value(value != 0);
+        case ColumnType::Byte:
+            return inRange<std::uint8_t>(value, where);
+        case ColumnType::Integer:
+            return inRange<std::int16_t>(value, where);
+        case ColumnType::Long:
+            return inRange<std::int32_t>(value, where);
+        case ColumnType::Currency:
+            return Value(questionbank::Currency { value * 10000 });
+        case ColumnType::Single:
+            return Value(static_cast<float>(value));
+        case ColumnType::Double:
+            return Value(static_cast<double>(value));
+        case ColumnType::DateTime:
+            return Value(questionbank::OleDate { static_cast<double>(value) });
         case ColumnType::Text:
-        case ColumnType::Memo: return Value(std::to_string(value));
-        default: throw std::invalid_argument("BankBuilder: a number for the column " + where);
+        case ColumnType::Memo:
+            return Value(std::to_string(value));
+        default:
+            throw std::invalid_argument("BankBuilder: a number for the column " + where);
         }
     }
 
