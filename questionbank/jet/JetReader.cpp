@@ -219,7 +219,7 @@ struct JetFile::Impl {
     TableDef readTableDef(std::uint32_t tdefPage) const;
     std::vector<bool> ownedPages(const TableDef& table) const;
     RowSlot rowSlot(ByteSpan data, std::size_t index) const;
-    ByteSpan rowAt(std::uint32_t pointer, bool requireLive) const;
+    ByteSpan rowAt(std::uint32_t pointer, std::uint16_t* flags = nullptr) const;
     ByteSpan longValue(ByteSpan field, DecodeContext& context) const;
     Value decodeValue(const ColumnInfo& column, ByteSpan field, DecodeContext& context) const;
     void decodeRow(const TableDef& table, ByteSpan row, std::span<const std::size_t> wanted, DecodeContext& context,
@@ -396,20 +396,20 @@ RowSlot JetFile::Impl::rowSlot(ByteSpan data, std::size_t index) const
     return slot;
 }
 
-ByteSpan JetFile::Impl::rowAt(std::uint32_t pointer, bool requireLive) const
+ByteSpan JetFile::Impl::rowAt(std::uint32_t pointer, std::uint16_t* flags) const
 {
     const ByteSpan data = page(fmt::rowPointerPage(pointer));
     if (data[0] != static_cast<std::uint8_t>(fmt::PageType::Data))
         fail("a row pointer leads to a page that holds no rows");
     const RowSlot slot = rowSlot(data, fmt::rowPointerRow(pointer));
-    if (requireLive && (slot.flags & fmt::datapage::kDeletedFlag))
-        fail("a row pointer leads to a deleted row");
+    if (flags)
+        *flags = slot.flags;
     return data.subspan(slot.start, slot.end - slot.start);
 }
 
 std::vector<bool> JetFile::Impl::ownedPages(const TableDef& table) const
 {
-    const ByteSpan map = rowAt(table.usedPages, false);
+    const ByteSpan map = rowAt(table.usedPages);
     if (map.empty())
         fail("a table's usage map is empty");
     std::vector<bool> owned(pageCount, false);
@@ -421,8 +421,10 @@ std::vector<bool> JetFile::Impl::ownedPages(const TableDef& table) const
                 if ((bitmap[i] & (1u << bit)) == 0)
                     continue;
                 const std::uint64_t number = firstPage + 8 * i + bit;
-                if (number < pageCount)
-                    owned[static_cast<std::size_t>(number)] = true;
+                // Pages past the end mean the file was cut short: rows would go missing unnoticed.
+                if (number >= pageCount)
+                    fail("a table owns page " + std::to_string(number) + ", beyond the end of the file");
+                owned[static_cast<std::size_t>(number)] = true;
             }
         }
     };
@@ -461,7 +463,7 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
     case fmt::memo::kInline:
         return slice(field, fmt::memo::kHeaderSize, length, "an inline memo");
     case fmt::memo::kSingleRow: {
-        const ByteSpan row = rowAt(pointer, false);
+        const ByteSpan row = rowAt(pointer);
         if (length > row.size())
             fail("a memo is longer than its long-value row");
         return row.first(length);
@@ -478,7 +480,7 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
                 fail("a memo's long-value chain ends early");
             if (!context.visitedLongValueRows.insert(next).second)
                 fail("a memo's long-value chain forms a loop");
-            const ByteSpan row = rowAt(next, false);
+            const ByteSpan row = rowAt(next);
             if (row.size() < fmt::memo::kChainLinkSize)
                 fail("a long-value row is too short");
             next = readU32(row, 0);
@@ -640,10 +642,9 @@ void JetFile::Impl::forEachRow(
         if (!owned[number])
             continue;
         const ByteSpan data = page(number);
-        // A page in the map may have been given to another table since; only its own pages count.
         if (data[0] != static_cast<std::uint8_t>(fmt::PageType::Data)
             || readU32(data, layout.tdefPageOffset) != table.tdefPage)
-            continue;
+            fail("page " + std::to_string(number) + " is in a table's usage map but holds none of its rows");
         const std::size_t numRows = readU16(data, layout.numRowsOffset);
         for (std::size_t index = 0; index < numRows; ++index) {
             const RowSlot slot = rowSlot(data, index);
@@ -651,8 +652,13 @@ void JetFile::Impl::forEachRow(
             if (slot.flags & fmt::datapage::kDeletedFlag)
                 continue;
             ByteSpan bytesOfRow = data.subspan(slot.start, slot.end - slot.start);
-            if (slot.flags & fmt::datapage::kOverflowFlag)
-                bytesOfRow = rowAt(readU32(bytesOfRow, 0), false);
+            if (slot.flags & fmt::datapage::kOverflowFlag) {
+                // The moved copy carries the deleted bit; another pointer there would start a chase.
+                std::uint16_t targetFlags = 0;
+                bytesOfRow = rowAt(readU32(bytesOfRow, 0), &targetFlags);
+                if ((targetFlags & fmt::datapage::kOverflowFlag) && !(targetFlags & fmt::datapage::kDeletedFlag))
+                    fail("an overflow row leads to another overflow row");
+            }
             decodeRow(table, bytesOfRow, wanted, context, row);
             sink(row);
         }
