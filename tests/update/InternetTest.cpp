@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -118,6 +119,8 @@ TEST_F(InternetTest, ErrorAndRedirectRepliesAreRepliesAndRedirectsAreNotFollowed
         const OpenResult result = Open(session, url);
         ASSERT_TRUE(result.file);
         EXPECT_EQ(result.file->GetStatusCode(), c.code);
+        // Give a followed redirect the time to show up.
+        QTest::qWait(100);
         EXPECT_EQ(local.requests().size(), 1);
         EXPECT_EQ(Cookies(url), "CurSoftVer=1.00");
     }
