@@ -14,6 +14,29 @@ namespace questionbank {
 
 namespace {
 
+bool IsAsciiName(std::string_view name)
+{
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
+
 bool IsTextColumn(ColumnType type)
 {
     return type == ColumnType::Text || type == ColumnType::Memo;
@@ -139,12 +162,21 @@ CachedTable::CachedTable(Table table)
     : m_table(std::move(table))
     , m_indexes(m_table.columns.size())
 {
-    for (std::size_t i = 0; i < m_table.columns.size(); ++i)
-        m_columns.emplace(FoldText(m_table.columns[i].name), i);
+    for (std::size_t i = 0; i < m_table.columns.size(); ++i) {
+        m_foldedNames.push_back(FoldText(m_table.columns[i].name));
+        m_columns.emplace(m_foldedNames.back(), i);
+    }
 }
 
 std::optional<std::size_t> CachedTable::findColumn(std::string_view name) const
 {
+    // Every field read asks by name: plain ASCII names need no folded copy.
+    if (IsAsciiName(name)) {
+        for (std::size_t i = 0; i < m_foldedNames.size(); ++i)
+            if (EqualsIgnoringAsciiCase(m_foldedNames[i], name))
+                return i;
+        return std::nullopt;
+    }
     auto it = m_columns.find(FoldText(name));
     if (it == m_columns.end())
         return std::nullopt;

@@ -31,7 +31,8 @@ private:
     using Index = std::unordered_map<std::string, std::vector<std::uint32_t>>;
 
     Table m_table;
-    std::unordered_map<std::string, std::size_t> m_columns; // by folded name
+    std::vector<std::string> m_foldedNames; // in column order
+    std::unordered_map<std::string, std::size_t> m_columns; // by folded name; the first of equal names
     mutable std::vector<std::unique_ptr<Index>> m_indexes; // per column, built on first use
 };
 

@@ -88,10 +88,16 @@ std::shared_ptr<const Database> Connection::database() const
 // ---- Recordset ----
 
 struct Recordset::Result {
-    // Weak: closing the connection closes its recordsets, as in ADO.
-    std::weak_ptr<const Database> database;
+    // As in ADO the recordset holds its connection; closing that connection closes the recordset.
+    ConnectionPtr connection;
+    std::shared_ptr<const Database> database; // the one the connection had open at Open
     QueryResult rows;
     std::size_t position = 0; // == rows.rows.size() after the last row
+
+    bool connectionStillOpen() const
+    {
+        return connection->State() == adStateOpen && connection->database() == database;
+    }
 };
 
 Recordset::~Recordset() = default;
@@ -99,19 +105,21 @@ Recordset::~Recordset() = default;
 void Recordset::Open(const std::string& source, const ConnectionPtr& activeConnection, int /*cursorType*/,
     int /*lockType*/, int /*options*/)
 {
-    if (m_result)
+    if (State() == adStateOpen)
         throw ComError(adErrObjectOpen);
+    m_result.reset(); // closed with its connection
     auto database = activeConnection->database();
     Statement statement = ParseStatement(source);
     auto result = std::make_unique<Result>();
     result->rows = database->run(statement);
-    result->database = database;
+    result->connection = activeConnection;
+    result->database = std::move(database);
     m_result = std::move(result);
 }
 
 long Recordset::State() const
 {
-    return m_result ? adStateOpen : adStateClosed;
+    return m_result && m_result->connectionStillOpen() ? adStateOpen : adStateClosed;
 }
 
 namespace {
@@ -119,7 +127,7 @@ namespace {
 // The open result, or adErrObjectClosed when the recordset or its connection has been closed.
 template <typename ResultPtr> auto& OpenResult(ResultPtr& result)
 {
-    if (!result || result->database.expired())
+    if (!result || !result->connectionStillOpen())
         throw ComError(adErrObjectClosed);
     return *result;
 }
@@ -157,9 +165,6 @@ void Recordset::MoveNext()
 Value Recordset::Collect(const std::string& column) const
 {
     const auto& result = OpenResult(m_result);
-    auto database = result.database.lock(); // keeps the rows alive for the copy
-    if (!database)
-        throw ComError(adErrObjectClosed);
     auto index = result.rows.table->findColumn(column);
     if (!index)
         throw ComError(adErrItemNotFound);
@@ -170,8 +175,7 @@ Value Recordset::Collect(const std::string& column) const
 
 void Recordset::Close()
 {
-    if (!m_result)
-        throw ComError(adErrObjectClosed);
+    OpenResult(m_result);
     m_result.reset();
 }
 

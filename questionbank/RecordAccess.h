@@ -128,4 +128,8 @@ std::int32_t FieldSmallInt(const Value& value);
 // ran to its end.
 bool GuardedBlock(const std::function<void()>& block, const std::function<void(const ComError&)>& onError);
 
+// CreateInstance is defined once, in RecordAccess.cpp, for these two.
+extern template class ObjectPtr<Connection>;
+extern template class ObjectPtr<Recordset>;
+
 } // namespace questionbank

@@ -87,9 +87,24 @@ TEST_F(RecordsetTest, ClosingTheConnectionClosesItsRecordsets)
 {
     RecordsetPtr recordset = open("SELECT * FROM testquestion");
     m_connection->Close();
+    EXPECT_EQ(recordset->State(), adStateClosed);
     EXPECT_EQ(ErrorOf([&] { recordset->adoEOF(); }), adErrObjectClosed);
     EXPECT_EQ(ErrorOf([&] { recordset->Collect("ID"); }), adErrObjectClosed);
+    EXPECT_EQ(ErrorOf([&] { recordset->Close(); }), adErrObjectClosed);
     EXPECT_EQ(ErrorOf([&] { open("SELECT * FROM testquestion"); }), adErrObjectClosed);
+    // Reopened, even on the same bank, the connection does not bring the old recordset back.
+    m_connection->Open(MemoryBank({ QuestionTable() }), "");
+    EXPECT_EQ(recordset->State(), adStateClosed);
+    recordset->Open("SELECT * FROM testquestion", m_connection, adOpenDynamic, adLockOptimistic, adCmdText);
+    EXPECT_EQ(recordset->Collect("ID"), Long(3));
+}
+
+TEST(RecordsetLifetimeTest, ARecordsetKeepsItsConnectionAlive)
+{
+    RecordsetPtr recordset;
+    OpenQuery(recordset, "SELECT * FROM testquestion", OpenConnection(MemoryBank({ QuestionTable() })));
+    EXPECT_EQ(recordset->State(), adStateOpen);
+    EXPECT_EQ(recordset->Collect("ID"), Long(3));
 }
 
 TEST_F(RecordsetTest, OpenReportsTheFaultsOfItsStatementAndObjects)
@@ -137,6 +152,23 @@ TEST_F(RecordsetTest, CollectChecksTheColumnBeforeTheCurrentRow)
     while (!recordset->adoEOF())
         recordset->MoveNext();
     EXPECT_EQ(ErrorOf([&] { ReadField(recordset, "nosuch"); }), adErrItemNotFound);
+}
+
+TEST(RecordsetColumnTest, FindsColumnsIgnoringTheCaseOfLatinLetters)
+{
+    Table table { "t", { { "Größe", ColumnType::Long }, { "İD", ColumnType::Long }, { "名称", ColumnType::Text } },
+        { Row { Long(1), Long(2), Text("v") } } };
+    RecordsetPtr recordset;
+    OpenQuery(recordset, "SELECT * FROM T", OpenConnection(MemoryBank({ table })));
+    const std::pair<const char*, Value> found[] = { { "GRÖSSE", Value() }, { "GRÖßE", Long(1) }, { "größe", Long(1) },
+        { "id", Long(2) }, { "名称", Text("v") } };
+    for (const auto& [name, value] : found) {
+        SCOPED_TRACE(name);
+        if (value.type() == VarType::Empty)
+            EXPECT_EQ(ErrorOf([&] { recordset->Collect(name); }), adErrItemNotFound);
+        else
+            EXPECT_EQ(recordset->Collect(name), value);
+    }
 }
 
 TEST_F(RecordsetTest, SelectStarGivesEveryColumnAndRowInFileOrder)
