@@ -1,5 +1,6 @@
 #include "questionbank/jet/JetReader.h"
 
+#include "questionbank/jet/FieldCodec.h"
 #include "questionbank/jet/JetFormat.h"
 #include "questionbank/jet/Rc4.h"
 #include "questionbank/jet/TextCodec.h"
@@ -11,9 +12,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <span>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace questionbank::jet {
@@ -84,49 +87,6 @@ bool equalsIgnoringLatinCase(std::string_view a, std::string_view b)
             return false;
     }
     return true;
-}
-
-std::string guidText(ByteSpan b)
-{
-    char text[39];
-    std::snprintf(text, sizeof text, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
-        b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
-    return text;
-}
-
-// A Numeric value: a sign byte, then a 96-bit... 128-bit magnitude stored as four little-endian
-// 32-bit words, the most significant first; the column's scale places the decimal point.
-std::string numericText(ByteSpan b, unsigned scale)
-{
-    std::array<std::uint32_t, 4> words {};
-    for (std::size_t i = 0; i < words.size(); ++i)
-        words[i] = readU32(b, 1 + 4 * i);
-    std::string digits;
-    auto isZero = [&words] { return std::all_of(words.begin(), words.end(), [](std::uint32_t w) { return w == 0; }); };
-    while (!isZero()) {
-        std::uint64_t remainder = 0;
-        for (auto& word : words) {
-            const std::uint64_t current = (remainder << 32) | word;
-            word = static_cast<std::uint32_t>(current / 10);
-            remainder = current % 10;
-        }
-        digits.push_back(static_cast<char>('0' + remainder));
-    }
-    if (scale > 38)
-        scale = 38;
-    while (digits.size() <= scale)
-        digits.push_back('0');
-    std::reverse(digits.begin(), digits.end());
-    std::string text = digits.substr(0, digits.size() - scale);
-    std::string fraction = digits.substr(digits.size() - scale);
-    while (!fraction.empty() && fraction.back() == '0')
-        fraction.pop_back();
-    if (!fraction.empty())
-        text += "." + fraction;
-    const bool negative = (b[0] & 0x80) != 0;
-    if (negative && text != "0")
-        text.insert(text.begin(), '-');
-    return text;
 }
 
 std::optional<ColumnType> knownColumnType(std::uint8_t code)
@@ -529,10 +489,10 @@ Value JetFile::Impl::decodeValue(const ColumnInfo& column, ByteSpan field, Decod
         return Value(OleDate { std::bit_cast<double>(readU64(field, 0)) });
     case ColumnType::GUID:
         need(16);
-        return Value(guidText(field));
+        return Value(guidText(field.first<16>()));
     case ColumnType::Numeric:
         need(17);
-        return Value(Decimal { numericText(field, column.scale) });
+        return Value(Decimal { numericText(field.first<17>(), column.scale) });
     case ColumnType::Binary:
         return Value(Bytes(field.begin(), field.end()));
     case ColumnType::Text:
@@ -700,20 +660,35 @@ JetFile::~JetFile() = default;
 
 JetFile JetFile::open(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw std::system_error(std::make_error_code(std::errc::is_a_directory), path.string());
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::system_error(errno != 0 ? errno : ENOENT, std::generic_category(), path.string());
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0)
-        throw std::system_error(std::make_error_code(std::errc::io_error), path.string());
-    in.seekg(0, std::ios::beg);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw std::system_error(std::make_error_code(std::errc::io_error), path.string());
+    auto systemError = [&path](int error) { return std::system_error(error, std::generic_category(), path.string()); };
+    // Non-blocking, so that a FIFO in place of the file cannot hang the open; read-only always.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw systemError(errno);
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer { fd };
+    struct stat info { };
+    if (::fstat(fd, &info) != 0)
+        throw systemError(errno);
+    if (S_ISDIR(info.st_mode))
+        throw systemError(EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw systemError(EINVAL);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw systemError(errno);
+        if (got == 0)
+            break; // shrank while we read: what we have is what the file holds now
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
     return fromBytes(std::move(bytes));
 }
 

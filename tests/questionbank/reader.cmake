@@ -1,3 +1,4 @@
 # The Jet file reader: agreement with independent readers, small fixtures, damaged files.
 marvolen_add_test(reader_corpus_test SOURCES reader_corpus_test.cpp LIBS marvolen_jet_reader Qt6::Core GTest::gtest_main)
 marvolen_add_test(reader_damage_test SOURCES reader_damage_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
+marvolen_add_test(reader_format_test SOURCES reader_format_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
