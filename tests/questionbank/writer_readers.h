@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -305,9 +306,12 @@ inline bool mdbToolsShows(const CsvCell& cell, const questionbank::Value& value,
     }
     case ColumnType::Binary:
     case ColumnType::OLE: {
-        const auto& bytes = value.get<questionbank::Bytes>();
+        auto bytes = value.get<questionbank::Bytes>();
+        // mdbtools copies a Binary value as a C string: it ends at the first NUL byte.
+        if (type == ColumnType::Binary)
+            bytes.erase(std::find(bytes.begin(), bytes.end(), 0), bytes.end());
         if (bytes.empty())
-            return cell == null || quoted("");
+            return cell == null || quoted("") || bare("");
         const QByteArray raw(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
         return quoted(raw.toHex().toUpper().toStdString());
     }
