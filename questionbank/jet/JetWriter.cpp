@@ -15,6 +15,11 @@
 #include <string_view>
 #include <system_error>
 
+// Page order of a written file: 0 header, 1 global usage map, 2 the MSysObjects TDEF, 3 usage-map
+// rows; then per user table its TDEF pages followed by its data pages interleaved with the LVAL pages
+// of its memo columns; then the MSysObjects rows (they name the TDEF pages, so they come last), and
+// any further usage-map and bitmap pages.
+
 namespace questionbank::jet {
 
 namespace {
