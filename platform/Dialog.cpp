@@ -10,6 +10,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -334,7 +335,8 @@ void CDialog::build()
             const DWORD kind = control.style & SS_TYPEMASK;
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             if (kind == SS_BITMAP) {
-                label->setPixmap(QPixmap(control.text));
+                // Through QIcon, which takes the "@2x" image on a high-DPI screen.
+                label->setPixmap(QIcon(control.text).pixmap(QImageReader(control.text).size()));
             } else if (kind == SS_ICON) {
                 label->setPixmap(QIcon(control.text).pixmap(32, 32));
             } else {

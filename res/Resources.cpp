@@ -1,5 +1,7 @@
 #include "res/Resources.h"
 
+#include <QImageReader>
+
 namespace res {
 
 QString LoadString(int id)
@@ -19,7 +21,11 @@ QIcon LoadIcon(int id)
 
 QPixmap LoadBitmap(int id)
 {
-    return id == IDB_PICTURE ? QPixmap(QString::fromLatin1(kPicturePath)) : QPixmap();
+    if (id != IDB_PICTURE)
+        return {};
+    // Through QIcon, which takes the "@2x" image on a high-DPI screen.
+    const QString path = QString::fromLatin1(kPicturePath);
+    return QIcon(path).pixmap(QImageReader(path).size());
 }
 
 } // namespace res

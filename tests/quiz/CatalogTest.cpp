@@ -5,6 +5,7 @@
 
 #include <QFontInfo>
 #include <QMenu>
+#include <QApplication>
 #include <QTest>
 
 using namespace quiztest;
@@ -212,6 +213,18 @@ TEST_F(CatalogTest, EveryControlStandsAtItsTemplateRectangle)
     EXPECT_EQ(dlg->GetDialogWidget()->windowTitle(), "Marvolen");
     // A shared id finds the first control of the template: the group box.
     EXPECT_EQ(dlg->GetDlgItemWidget(platform::IDC_STATIC)->metaObject()->className(), QStringLiteral("QGroupBox"));
+}
+
+TEST_F(CatalogTest, PictureAndIconAreOursAtTheScreensPixelRatio)
+{
+    open();
+    const QPixmap picture = static_cast<QLabel*>(item(res::IDC_PICTURE))->pixmap();
+    EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(142, 79));
+    // Under QT_SCALE_FACTOR=2 this is the 284 x 158 image, not the small one scaled up.
+    EXPECT_EQ(picture.devicePixelRatio(), qApp->devicePixelRatio());
+    EXPECT_EQ(picture.width(), qRound(142 * qApp->devicePixelRatio()));
+    EXPECT_FALSE(dlg->GetDialogWidget()->windowIcon().isNull());
+    EXPECT_EQ(dlg->GetDialogWidget()->windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
 }
 
 TEST_F(CatalogTest, ScreenReadersGetTheControlsNames)
