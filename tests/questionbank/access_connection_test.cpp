@@ -19,6 +19,7 @@ const std::filesystem::path kCorpus = MARVOLEN_CORPUS_DIR;
 const std::filesystem::path kBankJet4 = kCorpus / "generated" / "bank-jet4.mdb";
 const std::filesystem::path kBankJet3 = kCorpus / "generated" / "bank-jet3-gbk.mdb";
 const std::filesystem::path kNoPassword = kCorpus / "access" / "mdbreader-V2000_no-password.mdb";
+const std::filesystem::path kAccessPassword = kCorpus / "access" / "mdbreader-V2003_with-password.mdb";
 
 std::string ConnectionStringFor(const std::filesystem::path& file, const std::string& passwordPart)
 {

@@ -91,5 +91,20 @@ TEST(StatementTest, RejectsEverythingElseAsASyntaxError)
     }
 }
 
+TEST(StatementTest, EveryCutOfAStatementParsesOrIsASyntaxError)
+{
+    // The lexer must stop cleanly at the end of the text inside every token.
+    for (std::string sql : { "SELECT * FROM [test name] WHERE [a b]='x''y' ORDER BY [c] DESC;",
+             "select*from 题目 where 名称='性''格' order by ID asc" }) {
+        for (std::size_t length = 0; length <= sql.size(); ++length) {
+            std::string cut = sql.substr(0, length);
+            SCOPED_TRACE(cut);
+            HRESULT hr = S_OK;
+            EXPECT_NO_THROW(hr = ErrorOf([&] { ParseStatement(cut); }));
+            EXPECT_TRUE(hr == S_OK || hr == DB_E_ERRORSINCOMMAND);
+        }
+    }
+}
+
 } // namespace
 } // namespace questionbank
