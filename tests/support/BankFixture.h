@@ -51,24 +51,33 @@ public:
             throw std::system_error(errno, std::generic_category(), "mkdtemp");
         m_path = pattern;
     }
-    ~TempDir()
-    {
-        if (m_path.empty())
-            return;
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
+    ~TempDir() { removeAll(); }
     TempDir(TempDir&& other) noexcept
         : m_path(std::exchange(other.m_path, {}))
     {
     }
-    TempDir& operator=(TempDir&&) = delete;
+    TempDir& operator=(TempDir&& other) noexcept
+    {
+        if (this != &other) {
+            removeAll();
+            m_path = std::exchange(other.m_path, {});
+        }
+        return *this;
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
 
 private:
+    void removeAll() noexcept
+    {
+        if (m_path.empty())
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+
     std::filesystem::path m_path;
 };
 
