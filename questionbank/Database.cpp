@@ -4,10 +4,10 @@
 #include "TextCompare.h"
 
 #include <algorithm>
+#include <charconv>
 #include <new>
 #include <numeric>
 #include <stdexcept>
-#include <system_error>
 #include <variant>
 
 namespace questionbank {
@@ -50,13 +50,12 @@ struct SortKey {
     const Bytes* bytes = nullptr;
 };
 
+// Not strtold: the process locale may want a comma.
 long double DecimalNumber(const Decimal& value)
 {
-    try {
-        return std::stold(value.text);
-    } catch (const std::exception&) {
-        return 0;
-    }
+    long double number = 0;
+    std::from_chars(value.text.data(), value.text.data() + value.text.size(), number);
+    return number;
 }
 
 SortKey MakeSortKey(const Value& value)

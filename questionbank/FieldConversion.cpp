@@ -29,8 +29,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
+#include <cstdio>
 #include <string_view>
 #include <variant>
 

@@ -2,7 +2,6 @@
 
 #include "Database.h"
 #include "Statement.h"
-#include "TextCompare.h"
 
 #include <new>
 #include <utility>

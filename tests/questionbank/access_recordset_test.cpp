@@ -206,16 +206,18 @@ TEST_F(RecordsetTest, WhereMatchesTextInGeneralOrderAndOnlyItsOwnRows)
 // A table with one column of each kind and rows whose sort keys tie, to see stability.
 Table SortTable()
 {
-    auto row = [](int order, Value number, Value text, Value real) {
-        return Row { Long(order), std::move(number), std::move(text), std::move(real) };
+    auto row = [](int order, Value number, Value text, Value real, const char* decimal) {
+        return Row { Long(order), std::move(number), std::move(text), std::move(real),
+            decimal ? Value(Decimal { decimal }) : Value::null() };
     };
     return Table { "sorts",
         { { "fileOrder", ColumnType::Long }, { "number", ColumnType::Long }, { "text", ColumnType::Text },
-            { "real", ColumnType::Double } },
-        { row(0, Long(10), Text("b"), Value(2.5)), row(1, Long(9), Text("B"), Value(-1.0)),
-            row(2, Value::null(), Value::null(), Value::null()), row(3, Long(100), Text("a"), Value(10.0)),
-            row(4, Long(-3), Text("é"), Value(2.5)), row(5, Long(9), Text("e"), Value::null()),
-            row(6, Long(10), Text("10"), Value(1e-3)), row(7, Long(9), Text("9"), Value(-1.0)) } };
+            { "real", ColumnType::Double }, { "decimal", ColumnType::Numeric } },
+        { row(0, Long(10), Text("b"), Value(2.5), "10"), row(1, Long(9), Text("B"), Value(-1.0), "9.99"),
+            row(2, Value::null(), Value::null(), Value::null(), nullptr),
+            row(3, Long(100), Text("a"), Value(10.0), "-1.5"), row(4, Long(-3), Text("é"), Value(2.5), "100"),
+            row(5, Long(9), Text("e"), Value::null(), "0.001"), row(6, Long(10), Text("10"), Value(1e-3), "-20"),
+            row(7, Long(9), Text("9"), Value(-1.0), "9.99") } };
 }
 
 TEST(RecordsetOrderTest, SortsNumbersAndTextNullsFirstTiesInFileOrder)
