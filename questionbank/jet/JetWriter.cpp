@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <optional>
