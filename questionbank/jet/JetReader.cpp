@@ -147,7 +147,11 @@ struct DecodeContext {
     std::optional<CodePageDecoder> codePage;
     std::vector<std::size_t> varOffsets;
     std::vector<std::uint8_t> longValue;
-    std::unordered_set<std::uint32_t> visitedLongValueRows;
+    // Every long-value row belongs to one value; a row reached twice is a loop or a shared row,
+    // and refusing both keeps a table's text within what the file holds.
+    std::unordered_set<std::uint32_t> usedLongValueRows;
+    // Likewise every moved row has one pointer row.
+    std::unordered_set<std::uint32_t> usedOverflowTargets;
 };
 
 } // namespace
@@ -423,6 +427,8 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
     case fmt::memo::kInline:
         return slice(field, fmt::memo::kHeaderSize, length, "an inline memo");
     case fmt::memo::kSingleRow: {
+        if (!context.usedLongValueRows.insert(pointer).second)
+            fail("a long-value row is used twice");
         const ByteSpan row = rowAt(pointer);
         if (length > row.size())
             fail("a memo is longer than its long-value row");
@@ -433,13 +439,12 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
         out.clear();
         // The length field is not trusted for the allocation: the chain must hold the bytes.
         out.reserve(std::min(length, bytes.size()));
-        context.visitedLongValueRows.clear();
         std::uint32_t next = pointer;
         while (out.size() < length) {
             if (next == 0)
                 fail("a memo's long-value chain ends early");
-            if (!context.visitedLongValueRows.insert(next).second)
-                fail("a memo's long-value chain forms a loop");
+            if (!context.usedLongValueRows.insert(next).second)
+                fail("a long-value row is used twice (a loop or a shared chain)");
             const ByteSpan row = rowAt(next);
             if (row.size() < fmt::memo::kChainLinkSize)
                 fail("a long-value row is too short");
@@ -615,7 +620,10 @@ void JetFile::Impl::forEachRow(
             if (slot.flags & fmt::datapage::kOverflowFlag) {
                 // The moved copy carries the deleted bit; another pointer there would start a chase.
                 std::uint16_t targetFlags = 0;
-                bytesOfRow = rowAt(readU32(bytesOfRow, 0), &targetFlags);
+                const std::uint32_t target = readU32(bytesOfRow, 0);
+                if (!context.usedOverflowTargets.insert(target).second)
+                    fail("two overflow rows lead to the same row");
+                bytesOfRow = rowAt(target, &targetFlags);
                 if ((targetFlags & fmt::datapage::kOverflowFlag) && !(targetFlags & fmt::datapage::kDeletedFlag))
                     fail("an overflow row leads to another overflow row");
             }

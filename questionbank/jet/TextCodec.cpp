@@ -62,44 +62,63 @@ void appendCp1252(std::string& out, std::span<const std::uint8_t> bytes)
 
 } // namespace
 
+namespace {
+
+// Writes the UTF-8 form of a valid code point (no surrogates, at most U+10FFFF) and returns the
+// position after it; the caller has made room for 4 bytes.
+char* putUtf8(char* out, char32_t codePoint)
+{
+    if (codePoint < 0x80) {
+        *out++ = static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | (codePoint >> 18));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
 void appendUtf8(std::string& out, char32_t codePoint)
 {
     if ((codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
         codePoint = kReplacement;
-    if (codePoint < 0x80) {
-        out.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else if (codePoint < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
+    char buffer[4];
+    out.append(buffer, static_cast<std::size_t>(putUtf8(buffer, codePoint) - buffer));
 }
 
 void appendUtf16Le(std::string& out, std::span<const std::uint8_t> bytes)
 {
     const std::size_t units = bytes.size() / 2;
+    // Each unit gives at most 3 bytes (a pair gives 4 for 2 units), the odd byte a replacement.
+    const std::size_t used = out.size();
+    out.resize(used + 3 * units + 3);
+    char* next = out.data() + used;
     for (std::size_t i = 0; i < units; ++i) {
-        const char32_t unit = static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-            const char32_t low = static_cast<char32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        char32_t unit = static_cast<char32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            const char32_t low = i + 1 < units ? static_cast<char32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8)) : 0;
+            if (unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
                 ++i;
-                continue;
+            } else {
+                unit = kReplacement;
             }
         }
-        appendUtf8(out, unit); // a lone surrogate turns into U+FFFD there
+        next = putUtf8(next, unit);
     }
     if (bytes.size() % 2 != 0)
-        appendUtf8(out, kReplacement);
+        next = putUtf8(next, kReplacement);
+    out.resize(static_cast<std::size_t>(next - out.data()));
 }
 
 std::string decodeJet4Text(std::span<const std::uint8_t> bytes)
@@ -126,7 +145,6 @@ std::string decodeJet4Text(std::span<const std::uint8_t> bytes)
         }
         return out;
     }
-    out.reserve(bytes.size() + bytes.size() / 2);
     appendUtf16Le(out, bytes);
     return out;
 }

@@ -181,7 +181,7 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
         add(where + " zeroed", [&](FileBytes& b) {
             std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(page * layout.pageSize), layout.pageSize, 0);
         });
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 2; ++round) {
             add(where + " header bytes flipped, round " + std::to_string(round), [&](FileBytes& b) {
                 for (int i = 0; i < 4; ++i)
                     b[page * layout.pageSize + pick(96)] ^= static_cast<std::uint8_t>(1 + pick(255));
@@ -240,8 +240,11 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
         }
         if (layout.type(original, page) != 1)
             continue;
+        std::uint32_t firstOverflowTarget = 0;
+        // The first rows of each page stand for the rest; overflow rows are rare enough to take all.
         for (std::size_t row = 0; row < layout.rowCount(original, page); ++row) {
             const std::size_t start = layout.rowStart(original, page, row);
+            const bool sampled = row < 6;
             const std::uint32_t self
                 = fmt::rowPointer(static_cast<std::uint32_t>(page), static_cast<std::uint8_t>(row));
             const std::string where = "page " + std::to_string(page) + " row " + std::to_string(row);
@@ -255,9 +258,17 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
             const std::uint16_t offsetField = u16(original, layout.rowOffsetField(page, row));
             if ((offsetField & fmt::datapage::kOverflowFlag) && !(offsetField & fmt::datapage::kDeletedFlag)) {
                 addNoticed(where + " overflow pointer to itself", [&](FileBytes& b) { put32(b, start, self); });
+                if (firstOverflowTarget == 0) {
+                    firstOverflowTarget = u32(original, start);
+                } else {
+                    addNoticed(where + " overflow pointer to another's moved row",
+                        [&](FileBytes& b) { put32(b, start, firstOverflowTarget); });
+                }
                 addNoticed(
                     where + " overflow pointer beyond the file", [&](FileBytes& b) { put32(b, start, 0xFFFFFF00); });
             }
+            if (!sampled)
+                continue;
             add(where + " marked overflow",
                 [&](FileBytes& b) { b[layout.rowOffsetField(page, row) + 1] |= fmt::datapage::kOverflowFlag >> 8; });
             add(where + " column count 0xFFFF", [&](FileBytes& b) {
@@ -269,6 +280,7 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
         // Memo headers (the 12-byte variable fields that point into a long-value page): make
         // their length 16 MB, point them at a row that is not there, give them an unknown type.
         int memos = 0;
+        std::uint32_t firstPointer = 0; // of the page, so that both values are in one table
         for (std::size_t row = 0; row < layout.rowCount(original, page) && memos < 6; ++row) {
             for (const std::size_t at : layout.twelveByteVarFields(original, page, row)) {
                 const std::uint8_t kind = original[at + 3];
@@ -285,6 +297,12 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
                 });
                 addNoticed(where + " to a missing row", [&](FileBytes& b) { b[at + 4] = 0xFE; });
                 addNoticed(where + " of unknown storage", [&](FileBytes& b) { b[at + 3] = 0x20; });
+                if (firstPointer == 0) {
+                    firstPointer = pointer;
+                } else if (pointer != firstPointer) {
+                    addNoticed(where + " shares the long-value row of another value",
+                        [&](FileBytes& b) { put32(b, at + 4, firstPointer); });
+                }
             }
         }
     }
@@ -299,7 +317,7 @@ std::vector<Damage> damagesOf(const std::string& fileName, const FileBytes& orig
         });
     }
     // Random bytes anywhere.
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 24; ++round) {
         add("random bytes, round " + std::to_string(round), [&](FileBytes& b) {
             for (int i = 0; i < 64; ++i)
                 b[pick(b.size())] = static_cast<std::uint8_t>(pick(256));
