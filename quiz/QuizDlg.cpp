@@ -90,7 +90,8 @@ bool CQuizDlg::OnInitDialog()
 
     Guarded([this] { questionbank::OpenQuery(m_pRecordset, "SELECT * FROM testname", theApp.m_pConnection); });
     FillTestList();
-    Guarded([this] { CloseAndRelease(m_pRecordset); });
+    if (!Guarded([this] { CloseAndRelease(m_pRecordset); }))
+        m_pRecordset.Release();
 
     m_nOptionValue.fill(0);
     m_nScore = 0;
