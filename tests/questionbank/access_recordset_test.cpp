@@ -306,6 +306,11 @@ TEST(ObjectCreationTest, AFailedCreationLeavesANullPointerAndOpenRaisesEPointer)
     std::string shown;
     bool ran = GuardedBlock([&] { OpenQuery(recordset, "SELECT * FROM testquestion", connection); },
         [&](const ComError& error) { shown = ComErrorText(error); });
+    ConnectionPtr otherConnection;
+    EXPECT_EQ(otherConnection.CreateInstance(), S_OK); // the hook refused only recordsets
+    SetObjectCreationHook([](ObjectKind kind) { return kind != ObjectKind::Connection; });
+    EXPECT_TRUE(Failed(otherConnection.CreateInstance()));
+    EXPECT_EQ(ErrorOf([&] { otherConnection->State(); }), E_POINTER);
     SetObjectCreationHook(nullptr);
     EXPECT_FALSE(ran);
     EXPECT_EQ(shown, "无效指针");
