@@ -97,14 +97,24 @@ CStaticLink::CStaticLink(const char* target, bool autoDelete)
 
 CStaticLink::~CStaticLink()
 {
+    Detach();
+}
+
+void CStaticLink::Detach()
+{
     QObject::disconnect(m_destroyedConnection);
     if (QWidget* widget = GetSafeWidget())
         widget->removeEventFilter(m_filter.get());
     delete m_hoverTimer.data();
+    m_filter.reset();
+    m_bHover = false;
+    m_crText = s_crNormal;
+    m_fontLink.reset();
 }
 
 void CStaticLink::Attach(QWidget* widget)
 {
+    Detach();
     CStatic::Attach(widget);
     if (!widget)
         return;
@@ -114,7 +124,6 @@ void CStaticLink::Attach(QWidget* widget)
     widget->setMouseTracking(true);
     // The dialog shows through behind the text.
     widget->setAutoFillBackground(false);
-    widget->setAttribute(Qt::WA_NoSystemBackground, false);
 
     auto* timer = new QTimer(widget);
     timer->setInterval(kHoverPollMs);

@@ -91,6 +91,7 @@ private:
     class EventFilter;
     friend class EventFilter;
 
+    void Detach();
     void OnNcHitTest();
     void OnTimer();
     void CtlColor();
