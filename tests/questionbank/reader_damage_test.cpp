@@ -27,6 +27,7 @@ void noteAllocation(std::size_t size)
 }
 } // namespace
 
+// Every non-aligned form is replaced, so that none mixes with the library's (or ASan's) own.
 void* operator new(std::size_t size)
 {
     noteAllocation(size);
@@ -34,14 +35,19 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    std::free(p);
+    noteAllocation(size);
+    return std::malloc(size ? size : 1);
 }
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
