@@ -153,9 +153,12 @@ double PeakMegabytes()
 void PrintRow(const char* what, double ours, double reference, const char* note)
 {
     if (reference >= 0)
-        std::printf("| %-44s | %10.3f | %10.1f | %s\n", what, ours, reference, note);
+        std::printf("| %-44s | %10.3f | %10.1f |", what, ours, reference);
     else
-        std::printf("| %-44s | %10.3f | %10s | %s\n", what, ours, "-", note);
+        std::printf("| %-44s | %10.3f | %10s |", what, ours, "-");
+    if (*note)
+        std::printf(" %s", note);
+    std::printf("\n");
 }
 
 } // namespace
