@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -14,7 +15,7 @@ class QNetworkAccessManager;
 // store of the process.
 namespace platform {
 
-using DWORD = unsigned long;
+using DWORD = std::uint32_t;
 
 // The error codes the internet classes report (the values of the system's own codes).
 inline constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
