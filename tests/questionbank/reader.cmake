@@ -2,3 +2,4 @@
 marvolen_add_test(reader_corpus_test SOURCES reader_corpus_test.cpp LIBS marvolen_jet_reader Qt6::Core GTest::gtest_main)
 marvolen_add_test(reader_damage_test SOURCES reader_damage_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
 marvolen_add_test(reader_format_test SOURCES reader_format_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
+marvolen_add_test(reader_scale_test SOURCES reader_scale_test.cpp LIBS marvolen_jet_reader marvolen_jet_writer GTest::gtest_main)
