@@ -8,8 +8,6 @@
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QNetworkProxy>
-#include <QNetworkProxyFactory>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
