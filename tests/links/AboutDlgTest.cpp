@@ -129,7 +129,7 @@ TEST_F(AboutDlgTest, ClickingTheAddressOpensTheSiteTurnsItPurpleAndKeepsTheBoxOp
     CAboutDlg about;
     withOpenBox(about, [&](CAboutDlg& box) {
         QLabel* line = addressLine(box);
-        QTest::mouseMove(line, QPoint(3, line->height() / 2));
+        linktest::movePointer(line, QPoint(3, line->height() / 2));
         EXPECT_EQ(textColour(line), linkColour(CStaticLink::s_crHover));
         EXPECT_EQ(line->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(3, line->height() / 2));
@@ -139,7 +139,7 @@ TEST_F(AboutDlgTest, ClickingTheAddressOpensTheSiteTurnsItPurpleAndKeepsTheBoxOp
         EXPECT_TRUE(box.GetDialogWidget()->isVisible());
         EXPECT_NE(box.GetDialogWidget()->focusWidget(), line);
 
-        QTest::mouseMove(box.GetDialogWidget(), QPoint(2, 2));
+        linktest::movePointer(box.GetDialogWidget(), QPoint(2, 2));
         EXPECT_TRUE(waitUntil([&] { return textColour(line) == linkColour(CStaticLink::s_crNormal); }));
     });
     EXPECT_TRUE(beeps.beeps().empty());
@@ -184,7 +184,7 @@ TEST_F(AboutDlgTest, EnterAndEscCloseTheRealModalBoxAndNoHoverTimerOutlivesIt)
             QLabel* line = addressLine(about);
             ASSERT_NE(line, nullptr);
             if (c.clickAddressFirst) {
-                QTest::mouseMove(line, QPoint(3, line->height() / 2));
+                linktest::movePointer(line, QPoint(3, line->height() / 2));
                 QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(3, line->height() / 2));
                 QTest::keyClick(box, Qt::Key_Tab);
             }

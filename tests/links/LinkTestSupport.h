@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QTest>
 #include <QWidget>
@@ -86,6 +87,15 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 1000)
         QTest::qWait(5);
     }
     return true;
+}
+
+// Moves the pointer as QTest::mouseMove does. Offscreen the move is delivered at once; under a real
+// X server the warp comes back as an event, so wait for it before the test looks.
+inline void movePointer(QWidget* widget, QPoint at)
+{
+    QTest::mouseMove(widget, at);
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QTest::qWait(30);
 }
 
 } // namespace linktest

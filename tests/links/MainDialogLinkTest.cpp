@@ -36,7 +36,7 @@ protected:
         dlg = std::make_unique<CQuizDlg>();
         ASSERT_TRUE(dlg->Create());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg->GetDialogWidget()));
-        QTest::mouseMove(dlg->GetDialogWidget(), QPoint(2, 2));
+        linktest::movePointer(dlg->GetDialogWidget(), QPoint(2, 2));
     }
     void TearDown() override
     {
@@ -66,7 +66,7 @@ TEST_F(MainDialogLinkTest, ThePictureOpensTheSiteAddressTracksTheHoverAndKeepsIt
     const QPalette before = picture->palette();
     const QPoint inside(10, 10);
 
-    QTest::mouseMove(picture, inside);
+    linktest::movePointer(picture, inside);
     EXPECT_TRUE(hoverTimer(picture)->isActive());
     EXPECT_EQ(picture->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(picture, Qt::LeftButton, {}, inside);
@@ -74,7 +74,7 @@ TEST_F(MainDialogLinkTest, ThePictureOpensTheSiteAddressTracksTheHoverAndKeepsIt
     EXPECT_EQ(picture->palette(), before);
     EXPECT_FALSE(dlg->IsEnded());
 
-    QTest::mouseMove(dlg->GetDialogWidget(), QPoint(2, 2));
+    linktest::movePointer(dlg->GetDialogWidget(), QPoint(2, 2));
     EXPECT_TRUE(waitUntil([&] { return !hoverTimer(picture)->isActive(); }));
     EXPECT_EQ(picture->palette(), before);
 }
