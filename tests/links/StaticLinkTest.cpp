@@ -94,6 +94,7 @@ TEST_F(StaticLinkTest, IdleUntilThePointerEntersThenRedAtOnceAndBlueAgainWithinA
     clock.start();
     w.leave();
     ASSERT_TRUE(waitUntil([&] { return !link.IsHovering(); }));
+    RecordProperty("leaveToIdleMs", static_cast<int>(clock.elapsed()));
     EXPECT_LE(clock.elapsed(), CStaticLink::kHoverPollMs + 70); // the next tick, with some slack for a busy machine
     EXPECT_FALSE(link.IsHoverTimerRunning());
     EXPECT_EQ(textColour(w.label), linkColour(CStaticLink::s_crNormal));
