@@ -3,3 +3,5 @@ marvolen_add_test(reader_corpus_test SOURCES reader_corpus_test.cpp LIBS marvole
 marvolen_add_test(reader_damage_test SOURCES reader_damage_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
 marvolen_add_test(reader_format_test SOURCES reader_format_test.cpp LIBS marvolen_jet_reader GTest::gtest_main)
 marvolen_add_test(reader_scale_test SOURCES reader_scale_test.cpp LIBS marvolen_jet_reader marvolen_jet_writer GTest::gtest_main)
+# writer_readers.h runs mdb-reader through the dump script beside it.
+target_compile_definitions(reader_corpus_test PRIVATE MARVOLEN_SOURCE_DIR="${CMAKE_CURRENT_LIST_DIR}")
