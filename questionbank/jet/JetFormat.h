@@ -26,6 +26,9 @@ enum class PageType : std::uint8_t {
 // Byte 1 of every page.
 inline constexpr std::uint8_t kPageMarker = 0x01;
 
+// Access databases cannot grow beyond 2 GB; a larger file is not one.
+inline constexpr std::uint64_t kMaxFileSize = std::uint64_t { 2 } << 30;
+
 // The catalog table MSysObjects always has its table definition on this page.
 inline constexpr std::uint32_t kCatalogTdefPage = 2;
 

@@ -684,6 +684,8 @@ JetFile JetFile::open(const std::filesystem::path& path)
         throw systemError(EISDIR);
     if (!S_ISREG(info.st_mode))
         throw systemError(EINVAL);
+    if (static_cast<std::uint64_t>(info.st_size) > fmt::kMaxFileSize)
+        fail("the file is larger than a Jet database can be");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {

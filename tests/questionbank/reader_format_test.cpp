@@ -101,6 +101,11 @@ TEST(OpenFile, WhatIsNotAJetDatabaseRaisesFormatError)
         EXPECT_THROW((void)JetFile::open(file), FormatError);
         EXPECT_THROW((void)JetFile::fromBytes(c.bytes), FormatError);
     }
+    // Refused before anything is read (a sparse file takes no disk space).
+    const fs::path huge = dir.path() / "huge.mdb";
+    std::ofstream(huge).put('\0');
+    fs::resize_file(huge, fmt::kMaxFileSize + 1);
+    EXPECT_THROW((void)JetFile::open(huge), FormatError);
 }
 
 TEST(OpenFile, UnreadableFileRaisesSystemError)
