@@ -51,11 +51,16 @@ public:
         m_responder = [reply](const Request&) { return reply; };
     }
     void setSilent(bool silent) { m_silent = silent; }
+    // Leave the connection open after a reply, as a keep-alive server does.
+    void setKeepOpen(bool keepOpen) { m_keepOpen = keepOpen; }
 
     int connectionCount() const { return m_connections; }
+    // Connections the client has not closed yet.
+    int openConnectionCount() const { return m_open; }
     const QList<Request>& requests() const { return m_requests; }
 
     // A complete reply with the given status line tail and Set-Cookie values, and a short body.
+    // It asks the client to close the connection unless `otherHeaders` has a Connection header.
     static QByteArray reply(
         const QByteArrayList& setCookies, const QByteArray& status = "200 OK", const QByteArrayList& otherHeaders = {})
     {
@@ -63,10 +68,14 @@ public:
         QByteArray text = "HTTP/1.1 " + status + "\r\n";
         for (const QByteArray& cookie : setCookies)
             text += "Set-Cookie: " + cookie + "\r\n";
-        for (const QByteArray& header : otherHeaders)
+        bool connectionHeader = false;
+        for (const QByteArray& header : otherHeaders) {
             text += header + "\r\n";
-        text += "Content-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
-            + "\r\nConnection: close\r\n\r\n" + body;
+            connectionHeader = connectionHeader || header.toLower().startsWith("connection:");
+        }
+        if (!connectionHeader)
+            text += "Connection: close\r\n";
+        text += "Content-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
         return text;
     }
 
@@ -85,9 +94,14 @@ private:
     {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             ++m_connections;
+            ++m_open;
             socket->setParent(this);
             QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                --m_open;
+                m_buffers.remove(socket);
+                socket->deleteLater();
+            });
         }
     }
 
@@ -114,13 +128,16 @@ private:
         if (m_silent || !m_responder)
             return;
         socket->write(m_responder(request));
-        socket->disconnectFromHost();
+        if (!m_keepOpen)
+            socket->disconnectFromHost();
     }
 
     QTcpServer m_server;
     Responder m_responder;
     bool m_silent = false;
+    bool m_keepOpen = false;
     int m_connections = 0;
+    int m_open = 0;
     QList<Request> m_requests;
     QHash<QTcpSocket*, QByteArray> m_buffers;
 };

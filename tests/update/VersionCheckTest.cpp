@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
+#include <QTest>
 #include <cstdlib>
 
 using namespace std::chrono_literals;
@@ -148,6 +149,39 @@ TEST_F(VersionCheckTest, SecondCheckUsesTheCookiesOfTheFirst)
     EXPECT_EQ(server.requests().size(), 2);
     EXPECT_EQ(boxes.texts(), (QStringList { kBankOffer, kBankOffer }));
     EXPECT_EQ(shell.targets(), QStringList { server.address() + kMdb });
+}
+
+// Whatever the outcome, the reply and the session are closed when the check returns: a server that
+// would keep the connection alive sees it closed.
+TEST_F(VersionCheckTest, EveryOutcomeClosesTheConnection)
+{
+    struct Case {
+        const char* label;
+        QByteArrayList cookies;
+        bool silent;
+    };
+    const Case cases[] = {
+        { "UpToDate", { "CurSoftVer=1.00", "CurDatabaseVer=2006-05-01" }, false },
+        { "OfferAnsweredNo", { "CurSoftVer=1.10", "CurDatabaseVer=2006-05-01" }, false },
+        { "CookieMissing", {}, false },
+        { "Silent", {}, true },
+    };
+    const auto previous = platform::SetTransferTimeoutForTesting(300ms);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        platform::ClearCookiesForTesting();
+        LocalHttpServer service;
+        service.setKeepOpen(true);
+        service.setSilent(c.silent);
+        service.setReply(LocalHttpServer::reply(c.cookies, "200 OK", { "Connection: keep-alive" }));
+        res::SetSiteAddressForTesting(service.address());
+        boxes.clear();
+        Check(QStringLiteral("2006-05-01"));
+        EXPECT_EQ(boxes.boxes().size(), 1u);
+        EXPECT_EQ(service.connectionCount(), 1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return service.openConnectionCount() == 0; }, 2000));
+    }
+    platform::SetTransferTimeoutForTesting(previous);
 }
 
 TEST_F(VersionCheckTest, RefusedConnectionShowsOnlyTheFailureMessage)
