@@ -140,7 +140,6 @@ CInternetSession::CInternetSession()
     m_manager->setCookieJar(&cookieStore());
     // The manager made itself the store's parent; the store must outlive it.
     cookieStore().setParent(nullptr);
-    m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     m_strAgent = ApplicationName();
 }
 
@@ -165,6 +164,7 @@ CHttpFile* CInternetSession::OpenURL(const QString& url)
 
     QNetworkRequest request(address);
     request.setHeader(QNetworkRequest::UserAgentHeader, m_strAgent);
+    // A redirect is the reply; following it would only add requests the check never looks at.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(static_cast<int>(TransferTimeout().count()));
 
