@@ -49,7 +49,7 @@ inline std::vector<std::string> TrickyTexts()
         "line ends in a backslash\\\r\nnext",
         "quotes \"\"\" and \"",
         "tab\there",
-        std::string("nul\0byte\x01\x1f\x7f", 13),
+        std::string("nul\0byte\x01\x1f\x7f", 11),
         "surrogate pair 😀",
         "\n",
         "\r",

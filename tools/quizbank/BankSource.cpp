@@ -102,13 +102,16 @@ private:
         fail(key.source(), "unknown key '" + std::string(key.str()) + "' " + where);
     }
 
-    std::vector<const toml::table*> tableArray(const toml::key& key, const toml::node& node) const
+    // `parent` is the name of the enclosing array ("test" for [[test.band]]), empty at the top level.
+    std::vector<const toml::table*> tableArray(
+        const toml::key& key, const toml::node& node, std::string_view parent = {}) const
     {
         const toml::array* array = node.as_array();
-        if (!array || !array->is_array_of_tables())
-            fail(node.source(),
-                "'" + std::string(key.str()) + "' must be an array of tables: write [[" + std::string(key.str())
-                    + "]] (with the enclosing names) before each entry");
+        if (!array || !array->is_array_of_tables()) {
+            std::string path
+                = parent.empty() ? std::string(key.str()) : std::string(parent) + "." + std::string(key.str());
+            fail(node.source(), "'" + path + "' must be an array of tables: write [[" + path + "]] before each entry");
+        }
         std::vector<const toml::table*> tables;
         for (const toml::node& element : *array)
             tables.push_back(element.as_table());
@@ -179,13 +182,13 @@ private:
             if (key == "name")
                 continue;
             if (key == "band") {
-                auto bands = tableArray(key, node);
+                auto bands = tableArray(key, node, "test");
                 if (bands.size() > test.bands.size())
                     fail(bands[test.bands.size()]->source(), "a test has at most 5 bands");
                 for (std::size_t i = 0; i < bands.size(); ++i)
                     test.bands[i] = readBand(*bands[i]);
             } else if (key == "question") {
-                for (const toml::table* question : tableArray(key, node))
+                for (const toml::table* question : tableArray(key, node, "test"))
                     questions.push_back(readQuestion(*question, false, test.name));
             } else {
                 unknownKey(key, "in [[test]] (expected name, [[test.band]] or [[test.question]])");

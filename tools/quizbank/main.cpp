@@ -186,6 +186,8 @@ std::optional<std::string> StatementTable(const std::string& statement)
             auto close = word.find(']');
             return word.substr(1, close == std::string::npos ? std::string::npos : close - 1);
         }
+        if (word.back() == ';')
+            word.pop_back();
         return word;
     }
     return std::nullopt;
