@@ -42,8 +42,10 @@ public:
     std::vector<std::string> tableNames(bool includeSystemTables = false) const;
     // The stored name of the table whose name equals `name` ignoring the case of Latin letters.
     std::optional<std::string> findTable(std::string_view name) const;
-    // Decodes a whole table: its columns in column-number order and its live rows in file order.
-    // Throws std::out_of_range for an unknown table and FormatError for a damaged one.
+    // Decodes a whole table: its columns in column-number order and its live rows in file order
+    // (a row Jet moved to another page keeps the place of its row pointer). NULL and "" stay
+    // apart. Throws std::out_of_range for an unknown table and FormatError for a damaged one;
+    // the other tables of the file stay readable. Safe to call from several threads at once.
     Table readTable(std::string_view name) const;
 
 private:
