@@ -132,6 +132,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CheckTest,
                 + "[[test.question]]\nid = 1\nvalues = [1]\n"),
             { "test \"T\": question ID 1 (line 30) has a NULL text and shows an empty question",
                 "test \"T\": question ID 1 is given to more than one question, so their order is not defined" } },
+        CheckCase { "NameWithLineBreakStaysOnItsLine",
+            kVersion + kGoodTest + "[[test]]\nname = \"a\\nb\"\n[[test.band]]\nbound = 0\ntext = \"x\"\n",
+            { "test \"a\\r\\nb\": the test has no questions" } },
         CheckCase { "NoVersionRow", kGoodTest, { "the databasever table has no row, so the bank has no version" } },
         CheckCase { "NullVersion", "[[databasever]]\n[[databasever]]\nmakedate = \"x\"\n" + kGoodTest,
             { "the first databasever row has a NULL makedate, so the bank has no version" } }),
@@ -150,6 +153,34 @@ TEST(CheckLongName, CountsCodePage936Bytes)
     EXPECT_EQ(Check(kVersion + "[[test]]\nname = \"" + name.substr(3) + "\"\n[[test.band]]\nbound = 0\ntext = \"x\"\n"
                   + "[[test.question]]\ntext = \"q\"\nvalues = [1]\n"),
         std::vector<std::string> {});
+}
+
+TEST(CheckSample, HasTheMixOfTestsItIsMeantToShow)
+{
+    Bank sample = ParseSource(tooltest::ReadText(QUIZBANK_SAMPLE_SOURCE), "tovra.toml");
+    EXPECT_GE(sample.tests.size(), 4u);
+    ASSERT_FALSE(sample.versions.empty());
+    bool negative = false, unsortedIds = false, twoOptions = false, fiveOptions = false;
+    for (const quizbank::Test& test : sample.tests) {
+        auto bands
+            = std::count_if(test.bands.begin(), test.bands.end(), [](const Band& b) { return b.bound && b.text; });
+        EXPECT_GE(bands, 3) << *test.name;
+        std::optional<std::int32_t> lastId;
+        for (const Question& question : sample.questions) {
+            if (question.testName != test.name)
+                continue;
+            auto options
+                = std::count_if(question.values.begin(), question.values.end(), [](auto v) { return v.has_value(); });
+            twoOptions |= options == 2;
+            fiveOptions |= options == 5;
+            negative |= std::any_of(question.values.begin(), question.values.end(), [](auto v) { return v && *v < 0; });
+            unsortedIds |= lastId && question.id < lastId;
+            lastId = question.id;
+            // The program shows the options as lines of the question text.
+            EXPECT_NE(question.text->find("\r\nA. "), std::string::npos) << *question.text;
+        }
+    }
+    EXPECT_TRUE(negative && unsortedIds && twoOptions && fiveOptions);
 }
 
 TEST(CheckSample, IsClean)

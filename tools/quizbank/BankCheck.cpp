@@ -1,5 +1,6 @@
 #include "BankCheck.h"
 
+#include "TsvFormat.h"
 #include "questionbank/TextCompare.h"
 
 #include <algorithm>
@@ -23,11 +24,17 @@ bool SameTest(const Text& questionTest, const Text& testName)
     return questionTest && testName && questionbank::TextEqual(*questionTest, *testName);
 }
 
+// Line breaks and tabs of a name as escapes, so that every problem stays on its line.
+std::string TestSubject(const std::string& name)
+{
+    return "test \"" + TsvEscape(name) + "\"";
+}
+
 std::string Subject(const Test& test, std::size_t row)
 {
     if (!test.name)
         return "testname row " + std::to_string(row + 1);
-    return "test \"" + *test.name + "\"";
+    return TestSubject(*test.name);
 }
 
 std::string QuestionName(const Question& question)
@@ -228,7 +235,7 @@ std::vector<Problem> CheckBank(const Bank& bank)
             orphans[*question.testName] += 1;
     }
     for (const auto& [name, count] : orphans)
-        problems.push_back({ "test \"" + name + "\"",
+        problems.push_back({ TestSubject(name),
             std::to_string(count)
                 + " question(s) but no testname row: the test is not listed "
                   "and could not be evaluated" });

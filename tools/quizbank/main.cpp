@@ -29,11 +29,17 @@ constexpr int kError = 2;
 // A failure that ends the verb with a message on standard error.
 struct Failure {
     std::string message;
+    bool misuse = false; // the command line was wrong: the verb's usage line follows
 };
 
 [[noreturn]] void Fail(std::string message)
 {
     throw Failure { std::move(message) };
+}
+
+[[noreturn]] void Misuse(std::string message)
+{
+    throw Failure { std::move(message), true };
 }
 
 struct Arguments {
@@ -49,7 +55,7 @@ Arguments Parse(const std::vector<std::string>& args, bool takesOutput, bool tak
         const std::string& arg = args[i];
         auto value = [&]() -> std::string {
             if (i + 1 >= args.size())
-                Fail("option " + arg + " needs a value");
+                Misuse("option " + arg + " needs a value");
             return args[++i];
         };
         if (takesOutput && arg == "-o")
@@ -59,7 +65,7 @@ Arguments Parse(const std::vector<std::string>& args, bool takesOutput, bool tak
         else if (takesPassword && arg.rfind("--password=", 0) == 0)
             parsed.password = arg.substr(11);
         else if (arg.size() > 1 && arg[0] == '-' && arg != "--")
-            Fail("unknown option " + arg);
+            Misuse("unknown option " + arg);
         else
             parsed.positional.push_back(arg);
     }
@@ -135,7 +141,7 @@ Bank LoadSource(const fs::path& path)
 int Build(const Arguments& args)
 {
     if (args.positional.size() != 1 || args.output.empty())
-        Fail("expects SOURCE -o FILE");
+        Misuse("expects SOURCE -o FILE");
     std::vector<std::uint8_t> bytes;
     try {
         questionbank::jet::WriterOptions options;
@@ -151,7 +157,7 @@ int Build(const Arguments& args)
 int Dump(const Arguments& args)
 {
     if (args.positional.size() != 1)
-        Fail("expects FILE");
+        Misuse("expects FILE");
     std::cout << WriteSource(LoadBankFile(args.positional[0])) << std::flush;
     return kOk;
 }
@@ -159,7 +165,7 @@ int Dump(const Arguments& args)
 int Check(const Arguments& args)
 {
     if (args.positional.size() != 1)
-        Fail("expects FILE");
+        Misuse("expects FILE");
     fs::path path = args.positional[0];
     Bank bank = path.extension() == ".toml" ? LoadSource(path) : LoadBankFile(path);
     auto problems = CheckBank(bank);
@@ -205,7 +211,7 @@ std::string Quoted(const std::string& value)
 int Query(const Arguments& args)
 {
     if (args.positional.size() != 2)
-        Fail("expects FILE STATEMENT");
+        Misuse("expects FILE STATEMENT");
     const fs::path file = fs::absolute(args.positional[0]);
     const std::string& statement = args.positional[1];
     const std::string password = args.password.value_or(std::string(schema::kPassword));
@@ -290,8 +296,7 @@ int Run(const std::vector<std::string>& argv)
         return Check(Parse(rest, false, false));
     } catch (const Failure& failure) {
         std::cerr << "quizbank " << verb->name << ": " << failure.message << "\n";
-        if (failure.message.rfind("expects ", 0) == 0 || failure.message.rfind("unknown option", 0) == 0
-            || failure.message.rfind("option ", 0) == 0)
+        if (failure.misuse)
             std::cerr << "Usage: quizbank " << verb->name << " " << verb->synopsis << "\n";
         return kError;
     }
