@@ -117,6 +117,16 @@ INSTANTIATE_TEST_SUITE_P(Kinds, CheckTest,
                      "[[test.question]]\nid = 2\ntext = \"q\"\nvalues = [-5]\n"
                      "[[test.question]]\nid = 1\ntext = \"q\"\nvalues = [\"null\", 0]\n"),
             { "test \"T\": band 1 (bound 1) is never reached by the totals the questions give (-5 to -5)" } },
+        CheckCase { "TotalsTooManyToListOneByOne",
+            // 17 questions of -32768 or 32767 span more than a million totals; the range is taken whole.
+            WithTest("[[test.band]]\nbound = 1\ntext = \"a\"\n[[test.band]]\nbound = -32768\ntext = \"b\"\n" +
+                [] {
+                    std::string questions;
+                    for (int i = 0; i < 17; ++i)
+                        questions += "[[test.question]]\ntext = \"q\"\nvalues = [-32768, 32767]\n";
+                    return questions;
+                }()),
+            { "test \"T\": totals below -32768 (the least is -557056) reach no band and get an empty evaluation" } },
         CheckCase { "ReachedBandWithoutText",
             WithTest("[[test.band]]\nbound = 5\n[[test.band]]\nbound = 0\ntext = \"b\"\n" + kOneQuestion),
             { "test \"T\": band 1 (bound 5) has no text: its totals get an empty evaluation and the later bands "
