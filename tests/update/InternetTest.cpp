@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -206,6 +208,33 @@ TEST_F(InternetTest, BusyCursorWhileWaitingRestoredOnEveryPath)
 
     EXPECT_TRUE(Open(session, QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort())).error);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The wait is not the frozen window of a blocking call: a window asked to repaint meanwhile does.
+TEST_F(InternetTest, WindowsRepaintWhileWaiting)
+{
+    class PaintCounter : public QWidget {
+    public:
+        int paints = 0;
+
+    protected:
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    } window;
+    window.resize(100, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(50);
+    const int paintsBefore = window.paints;
+
+    const auto previous = platform::SetTransferTimeoutForTesting(400ms);
+    server.setSilent(true);
+    QTimer::singleShot(50, &window, [&] { window.update(); });
+    int paintsWhileWaiting = 0;
+    QTimer::singleShot(300, &window, [&] { paintsWhileWaiting = window.paints - paintsBefore; });
+    CInternetSession session;
+    EXPECT_TRUE(Open(session, server.address() + "/").error);
+    platform::SetTransferTimeoutForTesting(previous);
+    EXPECT_GE(paintsWhileWaiting, 1);
 }
 
 TEST_F(InternetTest, SessionOpenFailureThrowsAndReportsWithTheStopIcon)
