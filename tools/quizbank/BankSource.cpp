@@ -128,6 +128,8 @@ private:
             if (exact->size() != 1 || !inner || !inner->is_string())
                 fail(node.source(), "'" + std::string(key.str()) + "' as a table must be { exact = \"...\" }");
             text = *inner->value<std::string>();
+        } else if (node.is_date() || node.is_date_time() || node.is_time()) {
+            fail(node.source(), "'" + std::string(key.str()) + "' must be a string: put the date in quotes");
         } else {
             fail(node.source(), "'" + std::string(key.str()) + "' must be a string or { exact = \"...\" }");
         }
