@@ -178,6 +178,30 @@ TEST_F(QuizbankTest, QueryPrintsTabSeparatedRows)
     }
 }
 
+TEST_F(QuizbankTest, QueryPrintsEveryColumnType)
+{
+    using questionbank::ColumnType;
+    using questionbank::Value;
+    testsupport::BankBuilder builder;
+    builder.withTable("kinds",
+        { { "b", ColumnType::Bool }, { "u", ColumnType::Byte }, { "c", ColumnType::Currency },
+            { "s", ColumnType::Single }, { "d", ColumnType::Double }, { "t", ColumnType::DateTime },
+            { "x", ColumnType::Binary, 16 } });
+    builder.addRow("kinds",
+        { { "b", Value(true) }, { "u", Value(std::uint8_t { 200 }) },
+            { "c", Value(questionbank::Currency { -123450 }) }, { "s", Value(0.1f) }, { "d", Value(1.0 / 3.0) },
+            { "t", Value(questionbank::OleDate { 45413.4375 }) },
+            { "x", Value(questionbank::Bytes { 0xDE, 0xAD, 0x01 }) } });
+    builder.addRow("kinds", { { "b", Value(false) } });
+    fs::path bank = builder.writeAs(m_dir.path() / "kinds.mdb");
+    auto run = RunQuizbank({ "query", Arg(bank), "SELECT * FROM kinds" });
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out,
+        "b\tu\tc\ts\td\tt\tx\n"
+        "1\t200\t-12.345\t0.1\t0.3333333333333333\t2024-05-01 10:30:00\tdead01\n"
+        "0\t\\N\t\\N\t\\N\t\\N\t\\N\t\\N\n");
+}
+
 TEST_F(QuizbankTest, QueryFailuresPrintTheCodeAndItsText)
 {
     fs::path bank = Build(kQuerySource);
