@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -54,27 +55,27 @@ QString toWidgetText(QString text)
 }
 
 // An auto radio button that, as the system's, stays checked when clicked again and clears the
-// other buttons of its group. Not auto-exclusive, so that the data exchange can clear a whole group.
+// other buttons of its group. The group is a non-exclusive button group, so that the data exchange
+// can clear it all and the next group of the same dialog stays apart; the buttons stay
+// auto-exclusive, which is what makes screen readers call them radio buttons.
 class RadioButton : public QRadioButton {
 public:
-    RadioButton(const QString& text, QWidget* parent, std::shared_ptr<std::vector<QPointer<RadioButton>>> group)
-        : QRadioButton(text, parent), m_group(std::move(group))
+    RadioButton(const QString& text, QWidget* parent, QButtonGroup* group) : QRadioButton(text, parent)
     {
-        setAutoExclusive(false);
+        group->addButton(this);
     }
 
 protected:
     void nextCheckState() override
     {
-        for (const auto& other : *m_group) {
-            if (other && other != this)
-                other->setChecked(false);
+        if (QButtonGroup* buttons = group()) {
+            for (QAbstractButton* other : buttons->buttons()) {
+                if (other != this)
+                    other->setChecked(false);
+            }
         }
         setChecked(true);
     }
-
-private:
-    std::shared_ptr<std::vector<QPointer<RadioButton>>> m_group;
 };
 
 std::unique_ptr<CWnd> wrapperFor(const ControlTemplate& control)
@@ -254,11 +255,11 @@ void CDialog::build()
     const DialogBaseUnits units = BaseUnitsOf(font);
     m_window->setFixedSize(units.toPixels(m_template.rect).size());
 
-    std::shared_ptr<std::vector<QPointer<RadioButton>>> radioGroup;
+    QButtonGroup* radioGroup = nullptr;
     QWidget* previousTabStop = nullptr;
     for (const ControlTemplate& control : m_template.controls) {
         if (control.style & WS_GROUP)
-            radioGroup.reset();
+            radioGroup = nullptr;
         QWidget* widget = nullptr;
         const QString text = toWidgetText(control.text);
         switch (control.controlClass) {
@@ -267,11 +268,11 @@ void CDialog::build()
             if (kind == BS_GROUPBOX) {
                 widget = new QGroupBox(text, m_window.get());
             } else if (kind == BS_RADIOBUTTON || kind == BS_AUTORADIOBUTTON) {
-                if (!radioGroup)
-                    radioGroup = std::make_shared<std::vector<QPointer<RadioButton>>>();
-                auto* radio = new RadioButton(text, m_window.get(), radioGroup);
-                radioGroup->push_back(radio);
-                widget = radio;
+                if (!radioGroup) {
+                    radioGroup = new QButtonGroup(m_window.get());
+                    radioGroup->setExclusive(false);
+                }
+                widget = new RadioButton(text, m_window.get(), radioGroup);
             } else if (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX) {
                 widget = new QCheckBox(text, m_window.get());
             } else {

@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n fonts-arphic-uming
   # tests: independent Jet readers, fuzzing, a real X server
   mdbtools nodejs npm clang libclang-rt-14-dev
-  xvfb xauth xdotool
+  xvfb xauth xdotool gir1.2-atspi-2.0
   # packaging: validators, the manual page, the Debian package
   appstream desktop-file-utils help2man dpkg-dev file
 )

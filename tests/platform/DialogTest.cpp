@@ -3,6 +3,7 @@
 #include "platform/Dialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -128,6 +129,14 @@ TEST_F(DialogTest, ClickedRadioStaysCheckedAndClearsOnlyItsOwnGroup)
     dlg.UpdateData(true);
     EXPECT_EQ(dlg.first, 2);
     EXPECT_EQ(dlg.second, 1);
+}
+
+TEST_F(DialogTest, ScreenReadersSeeRadioButtonsAsRadioButtons)
+{
+    QAccessibleInterface* radio = QAccessible::queryAccessibleInterface(button(20));
+    ASSERT_NE(radio, nullptr);
+    EXPECT_EQ(radio->role(), QAccessible::RadioButton);
+    EXPECT_EQ(radio->text(QAccessible::Name), "r0");
 }
 
 TEST_F(DialogTest, SortedListUsesPinyinOrderAndOnlyUserChangesNotify)
