@@ -1,6 +1,7 @@
 #include "Help.h"
 
 #include <array>
+#include <cctype>
 
 namespace quizbank::help {
 
@@ -69,8 +70,10 @@ std::string ProgramHelp()
 
 std::string VerbHelp(const Verb& verb)
 {
+    std::string summary(verb.summary);
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0]))); // a sentence here
     return "Usage: " + std::string(kProgram) + " " + std::string(verb.name) + " " + std::string(verb.synopsis) + "\n\n"
-        + std::string(verb.summary) + ".\n\n" + std::string(verb.description);
+        + summary + ".\n\n" + std::string(verb.description);
 }
 
 } // namespace quizbank::help
