@@ -11,7 +11,7 @@ int main(int argc, char* argv[])
     // Qt's own texts (standard buttons, context menus) in the program's language.
     QTranslator qtTranslations;
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
     return platform::AfxWinMain(theApp);
 }

@@ -15,7 +15,7 @@ class QPlainTextEdit;
 namespace platform {
 
 // Dynamic properties the dialog builder sets on every control widget.
-inline constexpr char kControlIdProperty[] = "controlId";       // int: the template's control id
+inline constexpr char kControlIdProperty[] = "controlId"; // int: the template's control id
 inline constexpr char kControlStyleProperty[] = "controlStyle"; // uint: the template's window style bits
 
 inline constexpr int SW_HIDE = 0;

@@ -21,7 +21,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
-
 #include <cstdlib>
 #include <utility>
 
@@ -60,7 +59,8 @@ QString toWidgetText(QString text)
 // auto-exclusive, which is what makes screen readers call them radio buttons.
 class RadioButton : public QRadioButton {
 public:
-    RadioButton(const QString& text, QWidget* parent, QButtonGroup* group) : QRadioButton(text, parent)
+    RadioButton(const QString& text, QWidget* parent, QButtonGroup* group)
+        : QRadioButton(text, parent)
     {
         group->addButton(this);
     }
@@ -99,7 +99,11 @@ std::unique_ptr<CWnd> wrapperFor(const ControlTemplate& control)
 
 class CDialog::Window : public QDialog {
 public:
-    Window(CDialog& owner, QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags), m_owner(owner) {}
+    Window(CDialog& owner, QWidget* parent, Qt::WindowFlags flags)
+        : QDialog(parent, flags)
+        , m_owner(owner)
+    {
+    }
 
     void done(int result) override
     {
@@ -154,20 +158,20 @@ private:
 
 void CMenu::AppendMenu(unsigned flags, unsigned id, const QString& text)
 {
-    m_items.push_back({flags, id, text});
+    m_items.push_back({ flags, id, text });
 }
 
 QRect DialogBaseUnits::toPixels(const QRect& units) const
 {
-    return QRect(scale(units.x(), x, 4), scale(units.y(), y, 8), scale(units.width(), x, 4),
-                 scale(units.height(), y, 8));
+    return QRect(
+        scale(units.x(), x, 4), scale(units.y(), y, 8), scale(units.width(), x, 4), scale(units.height(), y, 8));
 }
 
 DialogBaseUnits BaseUnitsOf(const QFont& font)
 {
     const QFontMetrics metrics(font);
     const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return {(width / 26 + 1) / 2, metrics.height()};
+    return { (width / 26 + 1) / 2, metrics.height() };
 }
 
 QFont DialogFontOf(const DialogFont& templateFont)
@@ -227,7 +231,9 @@ void DDX_Radio(CDataExchange* pDX, int firstId, int& value)
 
 // ---- the dialog ----
 
-CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent) : m_template(dialogTemplate), m_parent(parent)
+CDialog::CDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
+    : m_template(dialogTemplate)
+    , m_parent(parent)
 {
 }
 
@@ -284,7 +290,7 @@ void CDialog::build()
             if (kind != BS_GROUPBOX) {
                 const int id = control.id;
                 QObject::connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, m_window.get(),
-                                 [this, id] { dispatchCommand(id); });
+                    [this, id] { dispatchCommand(id); });
             }
             break;
         }
@@ -294,8 +300,8 @@ void CDialog::build()
                 edit->setReadOnly(control.style & ES_READONLY);
                 edit->setTabChangesFocus(true);
                 edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-                edit->setVerticalScrollBarPolicy((control.style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded
-                                                                              : Qt::ScrollBarAlwaysOff);
+                edit->setVerticalScrollBarPolicy(
+                    (control.style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
                 edit->setPlainText(text);
                 if (!(control.style & WS_BORDER))
                     edit->setFrameShape(QFrame::NoFrame);
@@ -312,10 +318,10 @@ void CDialog::build()
         case ControlClass::ListBox: {
             auto* list = new QListWidget(m_window.get());
             list->setSelectionMode(QAbstractItemView::SingleSelection);
-            list->setVerticalScrollBarPolicy((control.style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded
-                                                                          : Qt::ScrollBarAlwaysOff);
-            list->setHorizontalScrollBarPolicy((control.style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded
-                                                                            : Qt::ScrollBarAlwaysOff);
+            list->setVerticalScrollBarPolicy(
+                (control.style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+            list->setHorizontalScrollBarPolicy(
+                (control.style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
             if (!(control.style & WS_BORDER))
                 list->setFrameShape(QFrame::NoFrame);
             if (control.style & LBS_NOTIFY) {
@@ -372,7 +378,7 @@ void CDialog::build()
         if (!(control.style & WS_VISIBLE))
             widget->setVisible(false);
 
-        Item item{&control, widget, wrapperFor(control)};
+        Item item { &control, widget, wrapperFor(control) };
         item.wnd->Attach(widget);
         m_items.push_back(std::move(item));
     }
@@ -428,7 +434,9 @@ bool CDialog::OnInitDialog()
     return true;
 }
 
-void CDialog::DoDataExchange(CDataExchange*) {}
+void CDialog::DoDataExchange(CDataExchange*)
+{
+}
 
 bool CDialog::UpdateData(bool saveAndValidate)
 {

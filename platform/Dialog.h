@@ -6,7 +6,6 @@
 
 #include <QIcon>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <vector>
@@ -45,7 +44,11 @@ private:
 
 class CDataExchange {
 public:
-    CDataExchange(CDialog* dialog, bool saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    CDataExchange(CDialog* dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog)
+        , m_bSaveAndValidate(saveAndValidate)
+    {
+    }
     CDialog* m_pDlgWnd;
     bool m_bSaveAndValidate; // true: controls to members
 };
@@ -92,7 +95,7 @@ public:
     QWidget* GetDlgItemWidget(int id) const;
     void EndDialog(int result);
 
-    virtual void OnOK();     // exchange from the controls, then EndDialog(IDOK)
+    virtual void OnOK(); // exchange from the controls, then EndDialog(IDOK)
     virtual void OnCancel(); // EndDialog(IDCANCEL)
     // A chosen window-menu item. SC_CLOSE goes to OnCancel; the rest of the system's commands have
     // nothing to do here.

@@ -4,7 +4,6 @@
 
 #include <QRect>
 #include <QString>
-
 #include <cstdint>
 #include <vector>
 
@@ -68,18 +67,18 @@ enum class ControlClass { Button, Edit, Static, ListBox };
 
 struct DialogFont {
     int pointSize = 9;
-    QString face;      // the template's face name
-    int weight = 400;  // FW_NORMAL
+    QString face; // the template's face name
+    int weight = 400; // FW_NORMAL
     bool italic = false;
-    int charset = 1;   // DEFAULT_CHARSET
+    int charset = 1; // DEFAULT_CHARSET
 };
 
 struct ControlTemplate {
     int id = IDC_STATIC;
     ControlClass controlClass = ControlClass::Static;
-    QString text;  // for SS_BITMAP and SS_ICON statics: the image's resource path (":/...")
+    QString text; // for SS_BITMAP and SS_ICON statics: the image's resource path (":/...")
     DWORD style = 0; // WS_CHILD and WS_VISIBLE included
-    QRect rect;      // x, y, width, height in dialog units
+    QRect rect; // x, y, width, height in dialog units
     // What a screen reader announces for a control without a text of its own.
     QString accessibleName = {};
 };

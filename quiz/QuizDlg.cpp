@@ -20,8 +20,8 @@ namespace {
 const QString kIncompleteData = QStringLiteral("数据不完整，请重新下载软件！");
 const QString kCatalogLost = QStringLiteral("数据文件可能已丢失!\r\n请重新启动本软件，如果故障依旧，请重新下载本软件!");
 
-constexpr std::array<int, 5> kAnswerIds = {res::IDC_ANSWER_A, res::IDC_ANSWER_B, res::IDC_ANSWER_C,
-                                           res::IDC_ANSWER_D, res::IDC_ANSWER_E};
+constexpr std::array<int, 5> kAnswerIds
+    = { res::IDC_ANSWER_A, res::IDC_ANSWER_B, res::IDC_ANSWER_C, res::IDC_ANSWER_D, res::IDC_ANSWER_E };
 
 void ShowComError(const ComError& error)
 {
@@ -49,8 +49,9 @@ QString Text(const std::string& utf8)
 } // namespace
 
 CQuizDlg::CQuizDlg(QWidget* parent)
-    : CDialog(res::QuizDialogTemplate(), parent), m_hIcon(res::LoadIcon(res::IDR_MAINFRAME)),
-      m_wndPictureLink(nullptr, false)
+    : CDialog(res::QuizDialogTemplate(), parent)
+    , m_hIcon(res::LoadIcon(res::IDR_MAINFRAME))
+    , m_wndPictureLink(nullptr, false)
 {
     OnSelChange(res::IDC_TEST_LIST, [this] { OnSelchangeTestList(); });
     OnClicked(res::IDC_NEXT, [this] { OnNextQuestion(); });

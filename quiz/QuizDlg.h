@@ -7,7 +7,6 @@
 
 #include <QIcon>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 

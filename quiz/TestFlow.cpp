@@ -37,8 +37,8 @@ std::optional<std::int32_t> SelectedPoints(const std::array<std::int32_t, 5>& op
     return optionValues[static_cast<std::size_t>(answer)];
 }
 
-std::optional<int> FirstBandReached(const std::function<std::optional<std::int32_t>(int band)>& readBound,
-                                    std::int32_t total)
+std::optional<int> FirstBandReached(
+    const std::function<std::optional<std::int32_t>(int band)>& readBound, std::int32_t total)
 {
     for (int band = 0; band < 5; ++band) {
         const std::optional<std::int32_t> bound = readBound(band);

@@ -32,7 +32,7 @@ std::optional<std::int32_t> SelectedPoints(const std::array<std::int32_t, 5>& op
 // The first band, in band order 0 to 4, whose lower bound `total` reaches; a band whose bound is
 // NULL (nothing) does not exist and is skipped. `readBound` is called band by band and not past the
 // band chosen, so a read that fails after that band is never made.
-std::optional<int> FirstBandReached(const std::function<std::optional<std::int32_t>(int band)>& readBound,
-                                    std::int32_t total);
+std::optional<int> FirstBandReached(
+    const std::function<std::optional<std::int32_t>(int band)>& readBound, std::int32_t total);
 
 } // namespace quiz

@@ -9,16 +9,14 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <thread>
-
-#include <csignal>
 #include <sys/types.h>
+#include <thread>
 
 namespace {
 
@@ -40,14 +38,14 @@ QByteArray digest(const std::filesystem::path& file)
 BankBuilder sampleBank()
 {
     BankBuilder bank;
-    bank.addTest("甲", {0}, {"评"});
-    bank.addQuestion(1, "甲", "题", {1, 2, std::nullopt, std::nullopt, std::nullopt});
+    bank.addTest("甲", { 0 }, { "评" });
+    bank.addQuestion(1, "甲", "题", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
     return bank;
 }
 
 // A copy of the program started in `dir`.
-std::unique_ptr<QProcess> start(const std::filesystem::path& dir, const QProcessEnvironment& environment,
-                                 const QString& program = kProgram)
+std::unique_ptr<QProcess> start(
+    const std::filesystem::path& dir, const QProcessEnvironment& environment, const QString& program = kProgram)
 {
     auto process = std::make_unique<QProcess>();
     process->setProgram(program);
@@ -146,7 +144,7 @@ public:
         QTemporaryFile displayFile;
         // -displayfd reports the display number the server took once it accepts clients.
         m_server.setProgram(m_xvfb);
-        m_server.setArguments({"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        m_server.setArguments({ "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24" });
         m_server.start();
         if (!m_server.waitForStarted(5000))
             return;
@@ -181,16 +179,16 @@ public:
     QStringList windowNames() const
     {
         QStringList names;
-        const QString ids = xdotool({"search", "--onlyvisible", "--name", "."});
+        const QString ids = xdotool({ "search", "--onlyvisible", "--name", "." });
         for (const QString& id : ids.split('\n', Qt::SkipEmptyParts))
-            names << xdotool({"getwindowname", id});
+            names << xdotool({ "getwindowname", id });
         return names;
     }
     QString windowId(const QString& name) const
     {
-        const QString ids = xdotool({"search", "--onlyvisible", "--name", "."});
+        const QString ids = xdotool({ "search", "--onlyvisible", "--name", "." });
         for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
-            if (xdotool({"getwindowname", id}) == name)
+            if (xdotool({ "getwindowname", id }) == name)
                 return id;
         }
         return {};
@@ -205,7 +203,7 @@ private:
 
 enum class BadBank { Missing, OtherPassword, Damaged };
 
-class StartupFailureTest : public ProgramTest, public ::testing::WithParamInterface<BadBank> {};
+class StartupFailureTest : public ProgramTest, public ::testing::WithParamInterface<BadBank> { };
 
 TEST_P(StartupFailureTest, ShowsTheStartupMessageOnceAndEndsWithoutTheMainDialog)
 {
@@ -248,10 +246,10 @@ TEST_P(StartupFailureTest, ShowsTheStartupMessageOnceAndEndsWithoutTheMainDialog
     EXPECT_EQ(x.windowNames().count(caption), 1);
 
     // Press its button: the box ends and so does the program, with no second box and no dialog.
-    x.xdotool({"mousemove", "--window", box, "10", "10"});
-    x.xdotool({"key", "--window", box, "Return"});
-    x.xdotool({"windowfocus", box});
-    x.xdotool({"key", "Return"});
+    x.xdotool({ "mousemove", "--window", box, "10", "10" });
+    x.xdotool({ "key", "--window", box, "Return" });
+    x.xdotool({ "windowfocus", box });
+    x.xdotool({ "key", "Return" });
     for (int i = 0; i < 50 && process->state() == QProcess::Running; ++i) {
         seen << x.windowNames();
         process->waitForFinished(100);
@@ -264,14 +262,17 @@ TEST_P(StartupFailureTest, ShowsTheStartupMessageOnceAndEndsWithoutTheMainDialog
 }
 
 INSTANTIATE_TEST_SUITE_P(BadBanks, StartupFailureTest,
-                         ::testing::Values(BadBank::Missing, BadBank::OtherPassword, BadBank::Damaged),
-                         [](const ::testing::TestParamInfo<BadBank>& param) {
-                             switch (param.param) {
-                             case BadBank::Missing: return std::string("Missing");
-                             case BadBank::OtherPassword: return std::string("OtherPassword");
-                             case BadBank::Damaged: return std::string("Damaged");
-                             }
-                             return std::string();
-                         });
+    ::testing::Values(BadBank::Missing, BadBank::OtherPassword, BadBank::Damaged),
+    [](const ::testing::TestParamInfo<BadBank>& param) {
+        switch (param.param) {
+        case BadBank::Missing:
+            return std::string("Missing");
+        case BadBank::OtherPassword:
+            return std::string("OtherPassword");
+        case BadBank::Damaged:
+            return std::string("Damaged");
+        }
+        return std::string();
+    });
 
 } // namespace

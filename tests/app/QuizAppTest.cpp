@@ -1,14 +1,14 @@
 // The application object in this process: the order of InitInstance and what ExitInstance leaves.
+#include "app/QuizApp.h"
+
 #include "BankFixture.h"
 #include "Recorders.h"
-#include "app/QuizApp.h"
 #include "platform/Dialog.h"
 #include "platform/SingleInstance.h"
 
 #include <QUuid>
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -16,7 +16,8 @@ namespace {
 // Runs the test in `dir` as the current directory, where the connection string finds tovra.mdb.
 class InDirectory {
 public:
-    explicit InDirectory(const std::filesystem::path& dir) : m_previous(std::filesystem::current_path())
+    explicit InDirectory(const std::filesystem::path& dir)
+        : m_previous(std::filesystem::current_path())
     {
         std::filesystem::current_path(dir);
     }
@@ -53,13 +54,13 @@ protected:
 TEST_F(QuizAppTest, OpensTheBankRunsTheMainDialogAndClosesTheConnectionAtExit)
 {
     testsupport::BankBuilder bank;
-    bank.addTest("甲", {0}, {"评"});
-    bank.addQuestion(1, "甲", "题", {1, std::nullopt, std::nullopt, std::nullopt, std::nullopt});
+    bank.addTest("甲", { 0 }, { "评" });
+    bank.addQuestion(1, "甲", "题", { 1, std::nullopt, std::nullopt, std::nullopt, std::nullopt });
     const auto written = bank.writeTemp();
     const InDirectory in(written.dir.path());
 
     EXPECT_FALSE(theApp.InitInstance());
-    EXPECT_EQ(dialogs, std::vector<int> {102});
+    EXPECT_EQ(dialogs, std::vector<int> { 102 });
     EXPECT_TRUE(boxes.texts().isEmpty()) << boxes.texts().join(" | ").toStdString();
     ASSERT_TRUE(connectionWhileShown);
     EXPECT_EQ(connectionWhileShown->State(), questionbank::adStateOpen);
@@ -76,7 +77,7 @@ TEST_F(QuizAppTest, BankThatDoesNotOpenGivesTheFixedMessageAndNoDialog)
         const char* name;
         std::optional<std::string> password; // nothing: no bank at all
     };
-    for (const Case& c : {Case {"missing", std::nullopt}, Case {"other password", "abcdefghi1234"}}) {
+    for (const Case& c : { Case { "missing", std::nullopt }, Case { "other password", "abcdefghi1234" } }) {
         testsupport::TempDir dir;
         if (c.password)
             testsupport::BankBuilder().withPassword(*c.password).write(dir.path());
@@ -85,7 +86,7 @@ TEST_F(QuizAppTest, BankThatDoesNotOpenGivesTheFixedMessageAndNoDialog)
         boxes.clear();
         dialogs.clear();
         EXPECT_FALSE(theApp.InitInstance()) << c.name;
-        EXPECT_EQ(boxes.texts(), QStringList {QString::fromUtf8(kBankOpenFailedMessage)}) << c.name;
+        EXPECT_EQ(boxes.texts(), QStringList { QString::fromUtf8(kBankOpenFailedMessage) }) << c.name;
         EXPECT_TRUE(dialogs.empty()) << c.name;
         // A created connection that never opened is only released.
         EXPECT_EQ(theApp.ExitInstance(), 0) << c.name;

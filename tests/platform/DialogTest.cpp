@@ -1,6 +1,7 @@
 // Dialogs built from templates: data exchange, the list box, the keyboard, the window menu, units.
-#include "Recorders.h"
 #include "platform/Dialog.h"
+
+#include "Recorders.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -13,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace platform;
@@ -31,19 +31,19 @@ const DialogTemplate& testTemplate()
         d.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
         d.rect = QRect(0, 0, 200, 120);
         d.caption = "test";
-        d.font = {9, QStringLiteral("宋体"), 400, false, 1};
+        d.font = { 9, QStringLiteral("宋体"), 400, false, 1 };
         d.controls = {
-            {10, ControlClass::ListBox, {}, kChild | LBS_NOTIFY | LBS_SORT | WS_TABSTOP, QRect(2, 2, 40, 40)},
-            {11, ControlClass::ListBox, {}, kChild | LBS_NOTIFY | WS_TABSTOP, QRect(44, 2, 40, 40)},
-            {20, ControlClass::Button, "r0", kChild | BS_AUTORADIOBUTTON | WS_GROUP, QRect(2, 50, 20, 8)},
-            {21, ControlClass::Button, "r1", kChild | BS_AUTORADIOBUTTON, QRect(24, 50, 20, 8)},
-            {30, ControlClass::Button, "push", kChild | BS_PUSHBUTTON | WS_TABSTOP, QRect(46, 50, 20, 8)},
-            {22, ControlClass::Button, "r2", kChild | BS_AUTORADIOBUTTON, QRect(68, 50, 20, 8)},
-            {40, ControlClass::Button, "s0", kChild | BS_AUTORADIOBUTTON | WS_GROUP, QRect(2, 60, 20, 8)},
-            {41, ControlClass::Button, "s1", kChild | BS_AUTORADIOBUTTON, QRect(24, 60, 20, 8)},
-            {50, ControlClass::Edit, {}, kChild | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | WS_TABSTOP,
-             QRect(100, 2, 90, 60)},
-            {IDOK, ControlClass::Button, "ok", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, QRect(100, 100, 40, 14)},
+            { 10, ControlClass::ListBox, {}, kChild | LBS_NOTIFY | LBS_SORT | WS_TABSTOP, QRect(2, 2, 40, 40) },
+            { 11, ControlClass::ListBox, {}, kChild | LBS_NOTIFY | WS_TABSTOP, QRect(44, 2, 40, 40) },
+            { 20, ControlClass::Button, "r0", kChild | BS_AUTORADIOBUTTON | WS_GROUP, QRect(2, 50, 20, 8) },
+            { 21, ControlClass::Button, "r1", kChild | BS_AUTORADIOBUTTON, QRect(24, 50, 20, 8) },
+            { 30, ControlClass::Button, "push", kChild | BS_PUSHBUTTON | WS_TABSTOP, QRect(46, 50, 20, 8) },
+            { 22, ControlClass::Button, "r2", kChild | BS_AUTORADIOBUTTON, QRect(68, 50, 20, 8) },
+            { 40, ControlClass::Button, "s0", kChild | BS_AUTORADIOBUTTON | WS_GROUP, QRect(2, 60, 20, 8) },
+            { 41, ControlClass::Button, "s1", kChild | BS_AUTORADIOBUTTON, QRect(24, 60, 20, 8) },
+            { 50, ControlClass::Edit, {}, kChild | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | WS_TABSTOP,
+                QRect(100, 2, 90, 60) },
+            { IDOK, ControlClass::Button, "ok", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, QRect(100, 100, 40, 14) },
         };
         return d;
     }();
@@ -52,7 +52,8 @@ const DialogTemplate& testTemplate()
 
 class TestDialog : public CDialog {
 public:
-    TestDialog() : CDialog(testTemplate())
+    TestDialog()
+        : CDialog(testTemplate())
     {
         OnSelChange(10, [this] { ++selChanges; });
     }
@@ -84,7 +85,7 @@ protected:
     QString checked()
     {
         QString result;
-        for (const int id : {20, 21, 22, 40, 41})
+        for (const int id : { 20, 21, 22, 40, 41 })
             result += button(id)->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
         return result;
     }
@@ -100,10 +101,10 @@ TEST_F(DialogTest, RadioGroupsRunFromOneGroupStyleToTheNextAndCountOnlyRadios)
         QString checked;
     };
     const Case cases[] = {
-        {"first of each", 0, 0, "10010"},
-        {"the push button does not count", 2, 1, "00101"},
-        {"none", -1, -1, "00000"},
-        {"one group only", 1, -1, "01000"},
+        { "first of each", 0, 0, "10010" },
+        { "the push button does not count", 2, 1, "00101" },
+        { "none", -1, -1, "00000" },
+        { "one group only", 1, -1, "01000" },
     };
     for (const Case& c : cases) {
         dlg.first = c.first;
@@ -141,9 +142,9 @@ TEST_F(DialogTest, ScreenReadersSeeRadioButtonsAsRadioButtons)
 
 TEST_F(DialogTest, SortedListUsesPinyinOrderAndOnlyUserChangesNotify)
 {
-    for (const char* name : {"中", "爱", "北", "测", "北"})
+    for (const char* name : { "中", "爱", "北", "测", "北" })
         dlg.sorted.AddString(QString::fromUtf8(name));
-    for (const char* name : {"中", "爱"})
+    for (const char* name : { "中", "爱" })
         dlg.unsorted.AddString(QString::fromUtf8(name));
     QStringList sorted;
     for (int i = 0; i < dlg.sorted.GetCount(); ++i) {
@@ -151,7 +152,7 @@ TEST_F(DialogTest, SortedListUsesPinyinOrderAndOnlyUserChangesNotify)
         dlg.sorted.GetText(i, text);
         sorted << text;
     }
-    EXPECT_EQ(sorted, (QStringList {"爱", "北", "北", "测", "中"}));
+    EXPECT_EQ(sorted, (QStringList { "爱", "北", "北", "测", "中" }));
     QString first;
     dlg.unsorted.GetText(0, first);
     EXPECT_EQ(first, "中");
@@ -180,7 +181,7 @@ TEST_F(DialogTest, TabVisitsOnlyTabStopsInTemplateOrder)
         visited.push_back(focus->property(kControlIdProperty).toInt());
         QTest::keyClick(focus, Qt::Key_Tab);
     }
-    EXPECT_EQ(visited, (std::vector<int> {10, 11, 30, 50, IDOK, 10}));
+    EXPECT_EQ(visited, (std::vector<int> { 10, 11, 30, 50, IDOK, 10 }));
 }
 
 TEST_F(DialogTest, EditKeepsEnterAndShowsLineBreaks)
@@ -205,7 +206,7 @@ TEST_F(DialogTest, RightClickOnTheBackgroundOpensTheWindowMenuWhoseCloseCancels)
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 1);
     menu->actions().front()->trigger();
-    EXPECT_EQ(dlg.sysCommands, std::vector<unsigned> {SC_CLOSE});
+    EXPECT_EQ(dlg.sysCommands, std::vector<unsigned> { SC_CLOSE });
     EXPECT_TRUE(dlg.IsEnded());
     EXPECT_EQ(dlg.Result(), IDCANCEL);
 }
@@ -225,7 +226,7 @@ TEST(DialogModal, HandlerSeamReplacesTheModalLoopAfterInitialisation)
 
 TEST(DialogUnits, TemplateFontFallsBackToAMingFaceWithSimSunsMetrics)
 {
-    const QFont font = DialogFontOf({9, QStringLiteral("宋体"), 400, false, 1});
+    const QFont font = DialogFontOf({ 9, QStringLiteral("宋体"), 400, false, 1 });
     const QString family = QFontInfo(font).family();
     // Not DejaVu, to which fontconfig maps the names it does not know.
     EXPECT_FALSE(family.startsWith("DejaVu")) << family.toStdString();
@@ -235,7 +236,7 @@ TEST(DialogUnits, TemplateFontFallsBackToAMingFaceWithSimSunsMetrics)
         EXPECT_EQ(units.y, 12);
         EXPECT_EQ(units.toPixels(QRect(0, 0, 424, 263)), QRect(0, 0, 636, 394));
     }
-    const DialogBaseUnits units {7, 17};
+    const DialogBaseUnits units { 7, 17 };
     EXPECT_EQ(units.toPixels(QRect(7, 20, 95, 177)), QRect(12, 42, 166, 376));
 }
 

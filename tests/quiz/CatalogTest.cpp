@@ -1,11 +1,10 @@
 // The main dialog's start: the catalog, the window menu, the keyboard and the template's geometry.
 #include "QuizDialogFixture.h"
-
 #include "platform/Dialog.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QMenu>
-#include <QApplication>
 #include <QTest>
 
 using namespace quiztest;
@@ -19,17 +18,17 @@ const QString kIncomplete = QStringLiteral("数据不完整，请重新下载软
 const BankBuilder::Bounds kNoBounds {};
 const BankBuilder::Texts kNoTexts {};
 
-class CatalogTest : public QuizDialogTest {};
+class CatalogTest : public QuizDialogTest { };
 
 TEST_F(CatalogTest, ListsNamesInPinyinOrderWhateverTheRowOrderAndStartsTheFirst)
 {
     // Code-point order would be 中 北 测 爱.
-    for (const char* name : {"中文测试", "爱情测试", "测试性格", "北方测试"})
+    for (const char* name : { "中文测试", "爱情测试", "测试性格", "北方测试" })
         bank.addTest(name, kNoBounds, kNoTexts);
-    bank.addQuestion(1, "爱情测试", "爱的第一题", {1, 2, std::nullopt, std::nullopt, std::nullopt});
+    bank.addQuestion(1, "爱情测试", "爱的第一题", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
     open();
 
-    EXPECT_EQ(listEntries(), (QStringList {"爱情测试", "北方测试", "测试性格", "中文测试"}));
+    EXPECT_EQ(listEntries(), (QStringList { "爱情测试", "北方测试", "测试性格", "中文测试" }));
     EXPECT_EQ(list()->currentRow(), 0);
     EXPECT_EQ(question(), "爱的第一题");
     EXPECT_TRUE(boxes.texts().isEmpty());
@@ -41,16 +40,16 @@ TEST_F(CatalogTest, NullNameRepeatsThePreviousRowsName)
     bank.addTest("乙", kNoBounds, kNoTexts);
     bank.addTest(std::nullopt, kNoBounds, kNoTexts);
     bank.addTest("甲", kNoBounds, kNoTexts);
-    bank.addQuestion(1, "乙", "乙一", {1, std::nullopt, std::nullopt, std::nullopt, std::nullopt});
-    bank.addQuestion(2, "乙", "乙二", {1, std::nullopt, std::nullopt, std::nullopt, std::nullopt});
+    bank.addQuestion(1, "乙", "乙一", { 1, std::nullopt, std::nullopt, std::nullopt, std::nullopt });
+    bank.addQuestion(2, "乙", "乙二", { 1, std::nullopt, std::nullopt, std::nullopt, std::nullopt });
     open();
 
-    EXPECT_EQ(listEntries(), (QStringList {"", "甲", "乙", "乙"}));
+    EXPECT_EQ(listEntries(), (QStringList { "", "甲", "乙", "乙" }));
     // The empty entry comes first and has no questions.
-    EXPECT_EQ(boxes.texts(), QStringList {kIncomplete});
+    EXPECT_EQ(boxes.texts(), QStringList { kIncomplete });
 
     // Either duplicate starts the same test.
-    for (const int row : {2, 3}) {
+    for (const int row : { 2, 3 }) {
         select(0);
         select(row);
         EXPECT_EQ(question(), "乙一") << row;
@@ -65,7 +64,7 @@ TEST_F(CatalogTest, EmptyTestTableGivesItsMessageAnEmptyListAndNoSelection)
     EXPECT_EQ(list()->count(), 0);
     EXPECT_TRUE(list()->selectedItems().isEmpty());
     // The start with no selection looks up the empty name.
-    EXPECT_EQ(boxes.texts(), (QStringList {kCatalogLost, kIncomplete}));
+    EXPECT_EQ(boxes.texts(), (QStringList { kCatalogLost, kIncomplete }));
     EXPECT_EQ(boxes.boxes().front().caption, platform::ApplicationName());
     EXPECT_EQ(boxes.boxes().front().type, platform::MB_OK | platform::MB_ICONEXCLAMATION);
 }
@@ -88,7 +87,7 @@ TEST_F(CatalogTest, MissingTestTableGivesOneBoxForTheOpenAndOneForTheFill)
 TEST_F(CatalogTest, FailingReadShowsOneBoxAndSelectsNothing)
 {
     bank.withoutColumn("testname", "testName");
-    bank.addRow("testname", {{"rank1", std::int64_t {1}}});
+    bank.addRow("testname", { { "rank1", std::int64_t { 1 } } });
     open();
     ASSERT_EQ(boxes.texts().size(), 2) << boxes.texts().join(" | ").toStdString();
     EXPECT_EQ(boxes.texts()[1], kIncomplete);
@@ -103,10 +102,11 @@ TEST_F(CatalogTest, EnterInTheListAndEscapeEndTheDialog)
         Qt::Key key;
         int result;
     };
-    for (const Case& c : {Case {"enter", Qt::Key_Return, platform::IDOK}, Case {"escape", Qt::Key_Escape, platform::IDCANCEL}}) {
+    for (const Case& c :
+        { Case { "enter", Qt::Key_Return, platform::IDOK }, Case { "escape", Qt::Key_Escape, platform::IDCANCEL } }) {
         bank = BankBuilder();
         bank.addTest("甲", kNoBounds, kNoTexts);
-        bank.addQuestion(1, "甲", "一", {1, 2, std::nullopt, std::nullopt, std::nullopt});
+        bank.addQuestion(1, "甲", "一", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
         open();
         list()->setFocus();
         QTest::keyClick(list(), c.key);
@@ -121,8 +121,8 @@ TEST_F(CatalogTest, EnterInTheListAndEscapeEndTheDialog)
 TEST_F(CatalogTest, EnterInTheQuestionBoxKeepsTheDialogAndAFocusedButtonTakesIt)
 {
     bank.addTest("甲", kNoBounds, kNoTexts);
-    bank.addQuestion(1, "甲", "一", {1, 2, std::nullopt, std::nullopt, std::nullopt});
-    bank.addQuestion(2, "甲", "二", {1, 2, std::nullopt, std::nullopt, std::nullopt});
+    bank.addQuestion(1, "甲", "一", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
+    bank.addQuestion(2, "甲", "二", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
     open();
     QWidget* edit = item(res::IDC_QUESTION);
     edit->setFocus();
@@ -161,10 +161,10 @@ TEST_F(CatalogTest, WindowMenuHoldsCloseAndTheAboutEntryWhichReachesOnSysCommand
         if (action->text() == QStringLiteral("关于 marvolen(&A)..."))
             about = action;
     }
-    EXPECT_EQ(texts, (QStringList {QStringLiteral("关闭(&C)\tAlt+F4"), "-", QStringLiteral("关于 marvolen(&A)...")}));
+    EXPECT_EQ(texts, (QStringList { QStringLiteral("关闭(&C)\tAlt+F4"), "-", QStringLiteral("关于 marvolen(&A)...") }));
     ASSERT_NE(about, nullptr);
     about->trigger();
-    EXPECT_EQ(dlg->sysCommands, std::vector<unsigned> {res::IDM_ABOUTBOX});
+    EXPECT_EQ(dlg->sysCommands, std::vector<unsigned> { res::IDM_ABOUTBOX });
 }
 
 TEST_F(CatalogTest, AboutCommandRunsTheAboutBoxAndCloseEndsTheDialog)
@@ -178,7 +178,7 @@ TEST_F(CatalogTest, AboutCommandRunsTheAboutBoxAndCloseEndsTheDialog)
     // The low four bits are the system's and do not count.
     dlg->OnSysCommand(res::IDM_ABOUTBOX | 0x3, 0);
     static_cast<QAbstractButton*>(item(res::IDC_ABOUT))->click();
-    EXPECT_EQ(shown, (std::vector<int> {res::IDD_ABOUTBOX, res::IDD_ABOUTBOX}));
+    EXPECT_EQ(shown, (std::vector<int> { res::IDD_ABOUTBOX, res::IDD_ABOUTBOX }));
     EXPECT_FALSE(dlg->IsEnded());
 
     dlg->OnSysCommand(platform::SC_CLOSE, 0);
@@ -233,7 +233,7 @@ TEST_F(CatalogTest, ScreenReadersGetTheControlsNames)
     EXPECT_EQ(item(res::IDC_TEST_LIST)->accessibleName(), "测试列表");
     EXPECT_EQ(item(res::IDC_QUESTION)->accessibleName(), "问题");
     // Buttons and labels keep their own texts as their names: none is overridden.
-    for (const int id : {res::IDC_NEXT, res::IDC_ANSWER_A, res::IDC_DISCLAIMER, platform::IDOK})
+    for (const int id : { res::IDC_NEXT, res::IDC_ANSWER_A, res::IDC_DISCLAIMER, platform::IDOK })
         EXPECT_TRUE(item(id)->accessibleName().isEmpty()) << id;
 }
 

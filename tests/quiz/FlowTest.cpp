@@ -2,18 +2,19 @@
 #include "QuizDialogFixture.h"
 
 using namespace quiztest;
-using testsupport::BankBuilder;
 using std::nullopt;
+using testsupport::BankBuilder;
 
 namespace {
 
 const QString kIncomplete = QStringLiteral("数据不完整，请重新下载软件！");
-const BankBuilder::Texts kBandTexts = {"一档", "二档", "三档", "四档", "五档"};
+const BankBuilder::Texts kBandTexts = { "一档", "二档", "三档", "四档", "五档" };
 
 class FlowTest : public QuizDialogTest {
 protected:
     // One test named "测" whose evaluation shows the band's text.
-    void oneTest(const BankBuilder::Bounds& bounds = {30, 20, 10, 0, nullopt}, const BankBuilder::Texts& texts = kBandTexts)
+    void oneTest(
+        const BankBuilder::Bounds& bounds = { 30, 20, 10, 0, nullopt }, const BankBuilder::Texts& texts = kBandTexts)
     {
         bank.addTest("测", bounds, texts);
     }
@@ -22,9 +23,9 @@ protected:
 TEST_F(FlowTest, QuestionsComeInIdOrderWhateverTheRowOrder)
 {
     oneTest();
-    bank.addQuestion(3, "测", "第三题", {1, 2, nullopt, nullopt, nullopt});
-    bank.addQuestion(1, "测", "第一题\r\nA.是\r\nB.否", {1, 2, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "测", "第二题", {1, 2, nullopt, nullopt, nullopt});
+    bank.addQuestion(3, "测", "第三题", { 1, 2, nullopt, nullopt, nullopt });
+    bank.addQuestion(1, "测", "第一题\r\nA.是\r\nB.否", { 1, 2, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "测", "第二题", { 1, 2, nullopt, nullopt, nullopt });
     open();
     // The bank's CR LF line breaks are shown as line breaks.
     EXPECT_EQ(question(), "第一题\nA.是\nB.否");
@@ -36,10 +37,10 @@ TEST_F(FlowTest, QuestionsComeInIdOrderWhateverTheRowOrder)
 
 TEST_F(FlowTest, TotalIsTheSumOfTheOptionSelectedAtEachPress)
 {
-    oneTest({100, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(1, "测", "一", {1, 2, 3, 4, 5});
-    bank.addQuestion(2, "测", "二", {10, 20, 30, 40, 50});
-    bank.addQuestion(3, "测", "三", {100, 200, 300, 400, 500});
+    oneTest({ 100, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(1, "测", "一", { 1, 2, 3, 4, 5 });
+    bank.addQuestion(2, "测", "二", { 10, 20, 30, 40, 50 });
+    bank.addQuestion(3, "测", "三", { 100, 200, 300, 400, 500 });
     open();
     EXPECT_EQ(shownOptions(), "ABCDE");
     EXPECT_EQ(checkedOptions(), "A");
@@ -59,9 +60,9 @@ TEST_F(FlowTest, TotalIsTheSumOfTheOptionSelectedAtEachPress)
 
 TEST_F(FlowTest, NegativeValuesKeepTheirSignAndTotalsMayBeNegative)
 {
-    oneTest({0, -5, -32768, nullopt, nullopt}, {"零以上", "负五以上", "最低", nullopt, nullopt});
-    bank.addQuestion(1, "测", "一", {-1, -32768, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "测", "二", {-3, 32767, nullopt, nullopt, nullopt});
+    oneTest({ 0, -5, -32768, nullopt, nullopt }, { "零以上", "负五以上", "最低", nullopt, nullopt });
+    bank.addQuestion(1, "测", "一", { -1, -32768, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "测", "二", { -3, 32767, nullopt, nullopt, nullopt });
     open();
     EXPECT_EQ(dlg->m_nOptionValue[1], -32768);
     next();
@@ -72,11 +73,11 @@ TEST_F(FlowTest, NegativeValuesKeepTheirSignAndTotalsMayBeNegative)
 
 TEST_F(FlowTest, MissingAValueHidesAButKeepsItSelectedWithTheLatestEarlierValue)
 {
-    oneTest({nullopt, nullopt, nullopt, nullopt, -100}, {nullopt, nullopt, nullopt, nullopt, "完"});
-    bank.addQuestion(1, "测", "一", {7, 1, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "测", "二", {nullopt, 2, 3, nullopt, nullopt});
-    bank.addQuestion(3, "测", "三", {nullopt, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(4, "测", nullopt, {nullopt, nullopt, nullopt, 9, nullopt});
+    oneTest({ nullopt, nullopt, nullopt, nullopt, -100 }, { nullopt, nullopt, nullopt, nullopt, "完" });
+    bank.addQuestion(1, "测", "一", { 7, 1, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "测", "二", { nullopt, 2, 3, nullopt, nullopt });
+    bank.addQuestion(3, "测", "三", { nullopt, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(4, "测", nullopt, { nullopt, nullopt, nullopt, 9, nullopt });
     open();
     choose('B');
     next(); // +1
@@ -102,7 +103,7 @@ TEST_F(FlowTest, MissingAValueHidesAButKeepsItSelectedWithTheLatestEarlierValue)
 TEST_F(FlowTest, OneQuestionTestIsEvaluatedAtTheFirstPress)
 {
     oneTest();
-    bank.addQuestion(1, "测", "唯一", {25, 0, nullopt, nullopt, nullopt});
+    bank.addQuestion(1, "测", "唯一", { 25, 0, nullopt, nullopt, nullopt });
     open();
     EXPECT_TRUE(answerAreaShown());
     EXPECT_FALSE(disclaimerShown());
@@ -112,8 +113,8 @@ TEST_F(FlowTest, OneQuestionTestIsEvaluatedAtTheFirstPress)
     EXPECT_EQ(shownOptions(), "");
     EXPECT_TRUE(disclaimerShown());
     EXPECT_EQ(static_cast<QLabel*>(item(res::IDC_DISCLAIMER))->text(),
-              QStringLiteral("本测试仅供娱乐!测试对您所带来的影响软件所有者和开发者概不负责!\n更多软件请访问")
-                  + res::SiteAddress() + ".");
+        QStringLiteral("本测试仅供娱乐!测试对您所带来的影响软件所有者和开发者概不负责!\n更多软件请访问")
+            + res::SiteAddress() + ".");
     // The evaluation keeps its query open until the next start.
     ASSERT_TRUE(dlg->m_pRecordset);
     EXPECT_EQ(dlg->m_pRecordset->State(), questionbank::adStateOpen);
@@ -130,21 +131,21 @@ TEST_F(FlowTest, BandRules)
         QString shown;
     };
     const Case cases[] = {
-        {"total equal to a bound", {30, 20, 10, 0, nullopt}, kBandTexts, 20, "二档"},
-        {"between bounds", {30, 20, 10, 0, nullopt}, kBandTexts, 25, "二档"},
-        {"below every bound", {30, 20, 10, 0, nullopt}, kBandTexts, -3, ""},
-        {"all bounds NULL", {nullopt, nullopt, nullopt, nullopt, nullopt}, kBandTexts, 5, ""},
-        {"a NULL bound is skipped", {nullopt, 10, nullopt, 0, nullopt}, kBandTexts, 3, "四档"},
-        {"a NULL text stops the search", {30, 10, 0, nullopt, nullopt}, {"一档", nullopt, "三档", nullopt, nullopt}, 15,
-         ""},
-        {"bounds that do not fall follow band order", {0, 50, 100, nullopt, nullopt}, kBandTexts, 120, "一档"},
-        {"negative bounds compare with their sign", {-5, -10, nullopt, nullopt, nullopt}, kBandTexts, -7, "二档"},
-        {"band five", {40, 30, 20, 10, -32768}, kBandTexts, -32768, "五档"},
+        { "total equal to a bound", { 30, 20, 10, 0, nullopt }, kBandTexts, 20, "二档" },
+        { "between bounds", { 30, 20, 10, 0, nullopt }, kBandTexts, 25, "二档" },
+        { "below every bound", { 30, 20, 10, 0, nullopt }, kBandTexts, -3, "" },
+        { "all bounds NULL", { nullopt, nullopt, nullopt, nullopt, nullopt }, kBandTexts, 5, "" },
+        { "a NULL bound is skipped", { nullopt, 10, nullopt, 0, nullopt }, kBandTexts, 3, "四档" },
+        { "a NULL text stops the search", { 30, 10, 0, nullopt, nullopt },
+            { "一档", nullopt, "三档", nullopt, nullopt }, 15, "" },
+        { "bounds that do not fall follow band order", { 0, 50, 100, nullopt, nullopt }, kBandTexts, 120, "一档" },
+        { "negative bounds compare with their sign", { -5, -10, nullopt, nullopt, nullopt }, kBandTexts, -7, "二档" },
+        { "band five", { 40, 30, 20, 10, -32768 }, kBandTexts, -32768, "五档" },
     };
     for (const Case& c : cases) {
         bank = BankBuilder();
         bank.addTest("测", c.bounds, c.texts);
-        bank.addQuestion(1, "测", "题", {c.total, nullopt, nullopt, nullopt, nullopt});
+        bank.addQuestion(1, "测", "题", { c.total, nullopt, nullopt, nullopt, nullopt });
         open();
         next();
         EXPECT_EQ(question(), c.shown) << c.name;
@@ -160,15 +161,15 @@ TEST_F(FlowTest, TestWithoutItsOwnRowEndsWithTheMessageAndItsLastQuestionOnScree
 {
     // The first catalog row has no name: its entry is empty, and the questions of the empty name
     // start; no catalog row is named "" for the evaluation.
-    bank.addTest(nullopt, kBandTexts.size() ? BankBuilder::Bounds {0} : BankBuilder::Bounds {}, kBandTexts);
-    bank.addQuestion(1, "", "一", {1, 2, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "", "最后", {1, 2, nullopt, nullopt, nullopt});
+    bank.addTest(nullopt, kBandTexts.size() ? BankBuilder::Bounds { 0 } : BankBuilder::Bounds {}, kBandTexts);
+    bank.addQuestion(1, "", "一", { 1, 2, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "", "最后", { 1, 2, nullopt, nullopt, nullopt });
     open();
-    ASSERT_EQ(listEntries(), QStringList {""});
+    ASSERT_EQ(listEntries(), QStringList { "" });
     next();
     choose('B');
     next();
-    EXPECT_EQ(boxes.texts(), QStringList {kIncomplete});
+    EXPECT_EQ(boxes.texts(), QStringList { kIncomplete });
     EXPECT_EQ(question(), "最后");
     EXPECT_EQ(shownOptions(), "AB");
     EXPECT_EQ(checkedOptions(), "A");
@@ -186,12 +187,12 @@ TEST_F(FlowTest, TestWithoutItsOwnRowEndsWithTheMessageAndItsLastQuestionOnScree
 
 TEST_F(FlowTest, TestWithoutQuestionsGivesTheMessageAndPressesDoNothing)
 {
-    bank.addTest("空", {0}, kBandTexts);
-    bank.addTest("满", {0}, kBandTexts);
-    bank.addQuestion(1, "满", "题", {1, nullopt, nullopt, nullopt, nullopt});
+    bank.addTest("空", { 0 }, kBandTexts);
+    bank.addTest("满", { 0 }, kBandTexts);
+    bank.addQuestion(1, "满", "题", { 1, nullopt, nullopt, nullopt, nullopt });
     open();
-    ASSERT_EQ(listEntries(), (QStringList {"空", "满"}));
-    EXPECT_EQ(boxes.texts(), QStringList {kIncomplete});
+    ASSERT_EQ(listEntries(), (QStringList { "空", "满" }));
+    EXPECT_EQ(boxes.texts(), QStringList { kIncomplete });
     EXPECT_EQ(question(), "");
     EXPECT_TRUE(answerAreaShown());
     boxes.clear();
@@ -206,11 +207,11 @@ TEST_F(FlowTest, TestWithoutQuestionsGivesTheMessageAndPressesDoNothing)
 
 TEST_F(FlowTest, SwitchingTestsDropsThePartialTotalAndEvaluationGivesWayToTheNewStart)
 {
-    bank.addTest("甲", {0}, {"甲评"});
-    bank.addTest("乙", {0, -1000}, {"乙评", "乙低"});
-    bank.addQuestion(1, "甲", "甲一", {5, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "甲", "甲二", {5, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(1, "乙", "乙一", {-1, nullopt, nullopt, nullopt, nullopt});
+    bank.addTest("甲", { 0 }, { "甲评" });
+    bank.addTest("乙", { 0, -1000 }, { "乙评", "乙低" });
+    bank.addQuestion(1, "甲", "甲一", { 5, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "甲", "甲二", { 5, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(1, "乙", "乙一", { -1, nullopt, nullopt, nullopt, nullopt });
     open();
     next();
     EXPECT_EQ(dlg->m_nScore, 5);
@@ -232,12 +233,12 @@ TEST_F(FlowTest, SwitchingTestsDropsThePartialTotalAndEvaluationGivesWayToTheNew
 
 TEST_F(FlowTest, ApostrophesInNamesStartAndEvaluateLikeAnyOtherName)
 {
-    bank.addTest("it's", {0}, {"its evaluation"});
-    bank.addTest("x' OR '1'='1", {0}, {"own evaluation"});
-    bank.addTest("x", {0}, {"other"});
-    bank.addQuestion(1, "it's", "apostrophe question", {1, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(1, "x' OR '1'='1", "own question", {2, nullopt, nullopt, nullopt, nullopt});
-    bank.addQuestion(2, "x", "other question", {3, nullopt, nullopt, nullopt, nullopt});
+    bank.addTest("it's", { 0 }, { "its evaluation" });
+    bank.addTest("x' OR '1'='1", { 0 }, { "own evaluation" });
+    bank.addTest("x", { 0 }, { "other" });
+    bank.addQuestion(1, "it's", "apostrophe question", { 1, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(1, "x' OR '1'='1", "own question", { 2, nullopt, nullopt, nullopt, nullopt });
+    bank.addQuestion(2, "x", "other question", { 3, nullopt, nullopt, nullopt, nullopt });
     open();
     const QStringList entries = listEntries();
     select(static_cast<int>(entries.indexOf("it's")));
@@ -256,10 +257,10 @@ TEST_F(FlowTest, ApostrophesInNamesStartAndEvaluateLikeAnyOtherName)
 TEST_F(FlowTest, LongNamesNeedNoFixedBuffer)
 {
     const std::string name(400, 'n');
-    bank.addTest(name, {0}, {"long evaluation"});
+    bank.addTest(name, { 0 }, { "long evaluation" });
     bank.withColumnType("testname", "testName", questionbank::ColumnType::Memo);
     bank.withColumnType("testquestion", "testName", questionbank::ColumnType::Memo);
-    bank.addQuestion(1, name, "long question", {1, nullopt, nullopt, nullopt, nullopt});
+    bank.addQuestion(1, name, "long question", { 1, nullopt, nullopt, nullopt, nullopt });
     open();
     EXPECT_EQ(question(), "long question");
     next();
@@ -269,17 +270,17 @@ TEST_F(FlowTest, LongNamesNeedNoFixedBuffer)
 
 TEST_F(FlowTest, FailedStartShowsOneBoxAndTheNextStartNoSecondOne)
 {
-    bank.addTest("甲", {0}, kBandTexts);
-    bank.addTest("乙", {0}, kBandTexts);
+    bank.addTest("甲", { 0 }, kBandTexts);
+    bank.addTest("乙", { 0 }, kBandTexts);
     bank.withoutTable("testquestion");
     open();
-    ASSERT_EQ(boxes.texts(), QStringList {"IDispatch error #3127"});
+    ASSERT_EQ(boxes.texts(), QStringList { "IDispatch error #3127" });
     // The recordset that never opened is not closed again.
     next();
     EXPECT_EQ(boxes.texts().size(), 1);
     boxes.clear();
     select(1);
-    EXPECT_EQ(boxes.texts(), QStringList {"IDispatch error #3127"});
+    EXPECT_EQ(boxes.texts(), QStringList { "IDispatch error #3127" });
     EXPECT_EQ(dlg->m_nScore, 0);
     EXPECT_TRUE(answerAreaShown());
 }
@@ -287,15 +288,16 @@ TEST_F(FlowTest, FailedStartShowsOneBoxAndTheNextStartNoSecondOne)
 TEST_F(FlowTest, FailureWhileAdvancingIsShownAndTheDialogStaysUsable)
 {
     // The second question's B value is a text that is no number: its read fails at the press.
-    bank.addTest("甲", {0}, {"甲评"});
-    bank.addTest("乙", {0}, {"乙评"});
+    bank.addTest("甲", { 0 }, { "甲评" });
+    bank.addTest("乙", { 0 }, { "乙评" });
     bank.withColumnType("testquestion", "answerBValue", questionbank::ColumnType::Text);
-    bank.addRow("testquestion", {{"ID", std::int64_t {1}}, {"testName", std::string("甲")},
-                                 {"questionContext", std::string("一")}, {"answerAValue", std::int64_t {1}}});
-    bank.addRow("testquestion", {{"ID", std::int64_t {2}}, {"testName", std::string("甲")},
-                                 {"questionContext", std::string("二")}, {"answerAValue", std::int64_t {1}},
-                                 {"answerBValue", std::string("many")}});
-    bank.addQuestion(1, "乙", "乙一", {1, nullopt, nullopt, nullopt, nullopt});
+    bank.addRow("testquestion",
+        { { "ID", std::int64_t { 1 } }, { "testName", std::string("甲") }, { "questionContext", std::string("一") },
+            { "answerAValue", std::int64_t { 1 } } });
+    bank.addRow("testquestion",
+        { { "ID", std::int64_t { 2 } }, { "testName", std::string("甲") }, { "questionContext", std::string("二") },
+            { "answerAValue", std::int64_t { 1 } }, { "answerBValue", std::string("many") } });
+    bank.addQuestion(1, "乙", "乙一", { 1, nullopt, nullopt, nullopt, nullopt });
     open();
     ASSERT_EQ(question(), "一");
     next();
@@ -312,8 +314,8 @@ TEST_F(FlowTest, FailureWhileAdvancingIsShownAndTheDialogStaysUsable)
 TEST_F(FlowTest, FailureWhileReadingTheBandsIsShownAndTheLastQuestionStays)
 {
     bank.withColumnType("testname", "rank1", questionbank::ColumnType::Text);
-    bank.addRow("testname", {{"testName", std::string("测")}, {"rank1", std::string("high")}});
-    bank.addQuestion(1, "测", "唯一", {1, nullopt, nullopt, nullopt, nullopt});
+    bank.addRow("testname", { { "testName", std::string("测") }, { "rank1", std::string("high") } });
+    bank.addQuestion(1, "测", "唯一", { 1, nullopt, nullopt, nullopt, nullopt });
     open();
     next();
     ASSERT_EQ(boxes.texts().size(), 1);

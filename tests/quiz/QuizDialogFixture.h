@@ -7,7 +7,6 @@
 #include "questionbank/BankSchema.h"
 #include "quiz/QuizDlg.h"
 #include "res/Resources.h"
-
 #include "res/SiteAddress.h"
 
 #include <QAbstractButton>
@@ -16,7 +15,6 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,8 +75,8 @@ protected:
     QString question() const { return static_cast<QPlainTextEdit*>(item(res::IDC_QUESTION))->toPlainText(); }
     QAbstractButton* option(char letter) const
     {
-        static const int ids[] = {res::IDC_ANSWER_A, res::IDC_ANSWER_B, res::IDC_ANSWER_C, res::IDC_ANSWER_D,
-                                  res::IDC_ANSWER_E};
+        static const int ids[]
+            = { res::IDC_ANSWER_A, res::IDC_ANSWER_B, res::IDC_ANSWER_C, res::IDC_ANSWER_D, res::IDC_ANSWER_E };
         return static_cast<QAbstractButton*>(item(ids[letter - 'A']));
     }
     // The letters of the option buttons shown, in order.

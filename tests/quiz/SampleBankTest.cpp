@@ -7,7 +7,7 @@ using namespace quiztest;
 
 namespace {
 
-class SampleBankTest : public QuizDialogTest {};
+class SampleBankTest : public QuizDialogTest { };
 
 TEST_F(SampleBankTest, EveryTestRunsFromStartToEvaluation)
 {
@@ -16,14 +16,14 @@ TEST_F(SampleBankTest, EveryTestRunsFromStartToEvaluation)
         GTEST_SKIP() << "the sample bank is not built: " << sample;
     theApp.m_pConnection.CreateInstance();
     theApp.m_pConnection->Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + sample.string()
-                                   + ";Jet OLEDB:Database Password=" + std::string(questionbank::bank::kPassword),
-                               "", "", 0);
+            + ";Jet OLEDB:Database Password=" + std::string(questionbank::bank::kPassword),
+        "", "", 0);
     dlg = std::make_unique<TestQuizDlg>();
     ASSERT_TRUE(dlg->Create());
     ASSERT_GT(list()->count(), 0);
 
     // Once with A everywhere and once with the last option shown on every question.
-    for (const bool lastOption : {false, true}) {
+    for (const bool lastOption : { false, true }) {
         for (int row = 0; row < list()->count(); ++row) {
             const QString name = list()->item(row)->text();
             select(row);

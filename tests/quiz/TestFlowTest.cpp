@@ -2,7 +2,6 @@
 #include "quiz/TestFlow.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <vector>
 
@@ -28,7 +27,7 @@ TEST(TestFlow, TotalWrapsAt32BitsWithoutUndefinedBehaviour)
 
 TEST(TestFlow, SelectedPointsOnlyForAnOptionThatExists)
 {
-    const std::array<std::int32_t, 5> values = {1, 2, 3, 4, 5};
+    const std::array<std::int32_t, 5> values = { 1, 2, 3, 4, 5 };
     EXPECT_EQ(quiz::SelectedPoints(values, 0), 1);
     EXPECT_EQ(quiz::SelectedPoints(values, 4), 5);
     EXPECT_EQ(quiz::SelectedPoints(values, -1), std::nullopt);
@@ -37,17 +36,17 @@ TEST(TestFlow, SelectedPointsOnlyForAnOptionThatExists)
 
 TEST(TestFlow, BandBoundsAreReadOnlyUpToTheBandChosen)
 {
-    const std::vector<std::optional<std::int32_t>> bounds = {std::nullopt, 20, 10, std::nullopt, 0};
+    const std::vector<std::optional<std::int32_t>> bounds = { std::nullopt, 20, 10, std::nullopt, 0 };
     std::vector<int> read;
     const auto readBound = [&](int band) {
         read.push_back(band);
         return bounds[static_cast<std::size_t>(band)];
     };
     EXPECT_EQ(quiz::FirstBandReached(readBound, 15), 2);
-    EXPECT_EQ(read, (std::vector<int> {0, 1, 2}));
+    EXPECT_EQ(read, (std::vector<int> { 0, 1, 2 }));
     read.clear();
     EXPECT_EQ(quiz::FirstBandReached(readBound, -1), std::nullopt);
-    EXPECT_EQ(read, (std::vector<int> {0, 1, 2, 3, 4}));
+    EXPECT_EQ(read, (std::vector<int> { 0, 1, 2, 3, 4 }));
 }
 
 } // namespace
