@@ -227,6 +227,24 @@ TEST_F(CatalogTest, PictureAndIconAreOursAtTheScreensPixelRatio)
     EXPECT_EQ(dlg->GetDialogWidget()->windowIcon().actualSize(QSize(32, 32)), QSize(32, 32));
 }
 
+TEST_F(CatalogTest, PictureOpensTheSiteAddressAndTheCheckButtonRunsTheVersionCheck)
+{
+    open();
+    EXPECT_EQ(QString(dlg->m_wndPictureLink.m_target), res::SiteAddress());
+    testsupport::ShellRecorder shell;
+    QTest::mouseClick(item(res::IDC_PICTURE), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(shell.targets(), QStringList {res::SiteAddress()});
+
+    // A port where nothing listens: the check reports its failure in a box of its own.
+    const QString site = res::SiteAddress();
+    res::SetSiteAddressForTesting(QStringLiteral("http://127.0.0.1:1"));
+    boxes.clear();
+    static_cast<QAbstractButton*>(item(res::IDC_CHECK_VERSION))->click();
+    res::SetSiteAddressForTesting(site);
+    EXPECT_EQ(boxes.texts().size(), 1) << boxes.texts().join(" | ").toStdString();
+    EXPECT_FALSE(dlg->IsEnded());
+}
+
 TEST_F(CatalogTest, ScreenReadersGetTheControlsNames)
 {
     open();

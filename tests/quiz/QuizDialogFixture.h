@@ -28,6 +28,7 @@ public:
     using CQuizDlg::m_nOptionValue;
     using CQuizDlg::m_nScore;
     using CQuizDlg::m_pRecordset;
+    using CQuizDlg::m_wndPictureLink;
     using CQuizDlg::OnSelchangeTestList;
 
     std::vector<unsigned> sysCommands;
