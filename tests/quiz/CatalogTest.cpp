@@ -99,17 +99,22 @@ TEST_F(CatalogTest, EnterInTheListAndEscapeEndTheDialog)
 {
     struct Case {
         const char* name;
+        int control;
         Qt::Key key;
         int result;
     };
-    for (const Case& c :
-        { Case { "enter", Qt::Key_Return, platform::IDOK }, Case { "escape", Qt::Key_Escape, platform::IDCANCEL } }) {
+    const Case cases[] = {
+        { "enter in the list", res::IDC_TEST_LIST, Qt::Key_Return, platform::IDOK },
+        { "enter on an option", res::IDC_ANSWER_B, Qt::Key_Enter, platform::IDOK },
+        { "escape in the list", res::IDC_TEST_LIST, Qt::Key_Escape, platform::IDCANCEL },
+    };
+    for (const Case& c : cases) {
         bank = BankBuilder();
         bank.addTest("甲", kNoBounds, kNoTexts);
         bank.addQuestion(1, "甲", "一", { 1, 2, std::nullopt, std::nullopt, std::nullopt });
         open();
-        list()->setFocus();
-        QTest::keyClick(list(), c.key);
+        item(c.control)->setFocus();
+        QTest::keyClick(item(c.control), c.key);
         EXPECT_TRUE(dlg->IsEnded()) << c.name;
         EXPECT_EQ(dlg->Result(), c.result) << c.name;
         EXPECT_FALSE(dlg->GetDialogWidget()->isVisible()) << c.name;
