@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <vector>
@@ -195,6 +196,18 @@ TEST_F(DialogTest, EditKeepsEnterAndShowsLineBreaks)
     QTest::keyClick(dlg.GetDlgItemWidget(11), Qt::Key_Return);
     EXPECT_TRUE(dlg.IsEnded());
     EXPECT_EQ(dlg.Result(), IDOK);
+}
+
+TEST_F(DialogTest, LongTextInTheEditScrolls)
+{
+    auto* edit = static_cast<QPlainTextEdit*>(dlg.GetDlgItemWidget(50));
+    EXPECT_EQ(edit->verticalScrollBar()->maximum(), 0);
+    QStringList lines;
+    for (int i = 0; i < 100; ++i)
+        lines << QStringLiteral("第%1行").arg(i);
+    dlg.GetDlgItem(50)->SetWindowText(lines.join("\r\n"));
+    QApplication::processEvents();
+    EXPECT_GT(edit->verticalScrollBar()->maximum(), 0);
 }
 
 TEST_F(DialogTest, RightClickOnTheBackgroundOpensTheWindowMenuWhoseCloseCancels)

@@ -238,7 +238,7 @@ TEST_F(CatalogTest, PictureOpensTheSiteAddressAndTheCheckButtonRunsTheVersionChe
     EXPECT_EQ(QString(dlg->m_wndPictureLink.m_target), res::SiteAddress());
     testsupport::ShellRecorder shell;
     QTest::mouseClick(item(res::IDC_PICTURE), Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(shell.targets(), QStringList {res::SiteAddress()});
+    EXPECT_EQ(shell.targets(), QStringList { res::SiteAddress() });
 
     // A port where nothing listens: the check reports its failure in a box of its own.
     const QString site = res::SiteAddress();
