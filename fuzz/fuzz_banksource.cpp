@@ -1,7 +1,7 @@
 // libFuzzer target: any source either fails with a SourceError or round-trips through dump's
 // writer unchanged, and the checks never fail on what it gives.
-#include "BankCheck.h"
-#include "BankSource.h"
+#include "tools/quizbank/BankCheck.h"
+#include "tools/quizbank/BankSource.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,0 +1,1 @@
+SELECT * FROM testquestion WHERE testName='a' ORDER BY ID

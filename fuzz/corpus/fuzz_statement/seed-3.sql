@@ -1,0 +1,1 @@
+SELECT * FROM testname WHERE testName='b''c'

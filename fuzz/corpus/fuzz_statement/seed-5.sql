@@ -1,0 +1,1 @@
+select * from [Mixed] where [m] = 'z' order by d desc

@@ -1,0 +1,1 @@
+SELECT * FROM Mixed WHERE d='1.5' ORDER BY [b] ASC ;

@@ -1,0 +1,1 @@
+SELECT*FROM testquestion ORDER BY testName

@@ -1,0 +1,1 @@
+SELECT * FROM testquestion WHERE ID = '1'

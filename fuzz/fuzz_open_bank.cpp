@@ -1,0 +1,142 @@
+// libFuzzer target: a question bank's bytes, opened and queried as the program does at start-up,
+// when a test is started and evaluated, and when the version is checked. Every failure must come
+// out as a ComError; anything else (a crash, another exception, a hang) is a fault.
+#include "questionbank/BankSchema.h"
+#include "questionbank/Database.h"
+#include "questionbank/RecordAccess.h"
+#include "questionbank/jet/JetReader.h"
+#include "quiz/TestFlow.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace questionbank;
+
+namespace {
+
+// The same source DatabaseFile.cpp puts behind Database::OpenFile, on bytes instead of a path.
+class BytesTableSource : public TableSource {
+public:
+    explicit BytesTableSource(jet::JetFile file)
+        : m_file(std::move(file))
+    {
+    }
+
+    std::string password() const override { return m_file.password(); }
+    std::optional<std::string> findTable(std::string_view name) const override { return m_file.findTable(name); }
+    Table readTable(const std::string& storedName) const override { return m_file.readTable(storedName); }
+
+private:
+    jet::JetFile m_file;
+};
+
+// The column names of a table, so that every column of a row is read, not only the program's.
+std::vector<std::string> ColumnNames(const Database& database, std::string_view table)
+{
+    std::vector<std::string> names;
+    try {
+        for (const ColumnDef& column : database.table(table).table().columns)
+            names.push_back(column.name);
+    } catch (const ComError&) {
+    }
+    return names;
+}
+
+// Both conversions on a value, as the program makes one or the other depending on the column.
+void Convert(const Value& value)
+{
+    if (value.isNull())
+        return;
+    try {
+        FieldText(value);
+    } catch (const ComError&) {
+    }
+    try {
+        FieldSmallInt(value);
+    } catch (const ComError&) {
+    }
+}
+
+// Runs one statement and walks its rows, reading every column; collects the test names as text.
+void Walk(const ConnectionPtr& connection, const std::string& sql, const std::vector<std::string>& columns,
+    std::vector<std::string>* collected = nullptr)
+{
+    RecordsetPtr recordset;
+    try {
+        OpenQuery(recordset, sql, connection);
+    } catch (const ComError& error) {
+        // A name the program quotes itself must always make a statement the parser takes.
+        if (error.Error() == DB_E_ERRORSINCOMMAND)
+            std::abort();
+        return;
+    }
+    try {
+        while (!recordset->adoEOF()) {
+            for (const std::string& column : columns) {
+                const Value value = ReadField(recordset, column);
+                Convert(value);
+                if (collected && column == bank::kTestName && !value.isNull()) {
+                    try {
+                        collected->push_back(FieldText(value));
+                    } catch (const ComError&) {
+                    }
+                }
+            }
+            recordset->MoveNext();
+        }
+        recordset->Close();
+    } catch (const ComError&) {
+    }
+}
+
+void Queries(const std::shared_ptr<const Database>& database, const std::string& password)
+{
+    ConnectionPtr connection;
+    if (Failed(connection.CreateInstance()))
+        std::abort();
+    try {
+        connection->Open(database, password);
+    } catch (const ComError&) {
+        return;
+    }
+
+    std::vector<std::string> names;
+    Walk(connection, "SELECT * FROM testname", ColumnNames(*database, bank::kTestTable), &names);
+    const std::vector<std::string> questionColumns = ColumnNames(*database, bank::kQuestionTable);
+    const std::vector<std::string> testColumns = ColumnNames(*database, bank::kTestTable);
+    for (const std::string& name : names) {
+        Walk(connection, quiz::QuestionQuery(name), questionColumns);
+        Walk(connection, quiz::EvaluationQuery(name), testColumns);
+    }
+    Walk(connection, "SELECT * FROM databasever", ColumnNames(*database, bank::kVersionTable));
+    connection->Close();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::string storedPassword;
+    std::shared_ptr<const Database> database;
+    try {
+        jet::JetFile file = jet::JetFile::fromBytes(std::vector<std::uint8_t>(data, data + size));
+        storedPassword = file.password();
+        database = std::make_shared<const Database>(std::make_unique<const BytesTableSource>(std::move(file)));
+    } catch (const std::exception&) {
+        // Database::OpenFile reports every such failure as E_FAIL.
+        return 0;
+    }
+
+    const std::string programPassword(bank::kPassword);
+    Queries(database, programPassword);
+    // A fuzzed file mostly carries another password; its own lets the queries go on.
+    if (!storedPassword.empty() && storedPassword != programPassword) {
+        if (database->acceptsPassword(programPassword))
+            std::abort();
+        Queries(database, storedPassword);
+    }
+    return 0;
+}
