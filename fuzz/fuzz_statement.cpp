@@ -18,28 +18,30 @@ namespace {
 
 std::shared_ptr<const Database> SmallBank()
 {
-    Table tests{"testname", bank::TestColumns(), {}};
-    for (const char* name : {"a", "b'c", "", "A"}) {
-        Row row{Value(name)};
+    Table tests { "testname", bank::TestColumns(), {} };
+    for (const char* name : { "a", "b'c", "", "A" }) {
+        Row row { Value(name) };
         for (std::int16_t bound = 0; bound < 5; ++bound)
-            row.push_back(bound == 2 ? Value(Null{}) : Value(static_cast<std::int16_t>(bound * 10)));
+            row.push_back(bound == 2 ? Value(Null {}) : Value(static_cast<std::int16_t>(bound * 10)));
         for (int i = 0; i < 5; ++i)
             row.push_back(Value("text"));
         tests.rows.push_back(std::move(row));
     }
-    Table questions{"testquestion", bank::QuestionColumns(), {}};
-    for (std::int32_t id : {3, 1, 2}) {
-        Row row{Value(id), Value(id == 2 ? "b'c" : "a"), Value(Null{})};
+    Table questions { "testquestion", bank::QuestionColumns(), {} };
+    for (std::int32_t id : { 3, 1, 2 }) {
+        Row row { Value(id), Value(id == 2 ? "b'c" : "a"), Value(Null {}) };
         for (std::int16_t points = 0; points < 5; ++points)
             row.push_back(Value(points));
         questions.rows.push_back(std::move(row));
     }
-    Table version{"databasever", bank::VersionColumns(), {{Value("2026-01-01")}}};
-    Table mixed{"Mixed",
-        {{"b", ColumnType::Bool}, {"d", ColumnType::Double}, {"m", ColumnType::Memo}, {"x", ColumnType::Binary}},
-        {{Value(true), Value(1.5), Value("z"), Value(Bytes{1, 2})}, {Value(Null{}), Value(-0.0), Value(""), Value(Null{})}}};
+    Table version { "databasever", bank::VersionColumns(), { { Value("2026-01-01") } } };
+    Table mixed { "Mixed",
+        { { "b", ColumnType::Bool }, { "d", ColumnType::Double }, { "m", ColumnType::Memo },
+            { "x", ColumnType::Binary } },
+        { { Value(true), Value(1.5), Value("z"), Value(Bytes { 1, 2 }) },
+            { Value(Null {}), Value(-0.0), Value(""), Value(Null {}) } } };
     return std::make_shared<const Database>(
-        std::vector<Table>{std::move(tests), std::move(questions), std::move(version), std::move(mixed)}, "");
+        std::vector<Table> { std::move(tests), std::move(questions), std::move(version), std::move(mixed) }, "");
 }
 
 void Run(const std::string& sql, const Statement& statement)
@@ -86,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The text as a test name.
-    for (const std::string& sql : {quiz::QuestionQuery(text), quiz::EvaluationQuery(text)}) {
+    for (const std::string& sql : { quiz::QuestionQuery(text), quiz::EvaluationQuery(text) }) {
         Statement statement;
         try {
             statement = ParseStatement(sql);

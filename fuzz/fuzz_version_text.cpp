@@ -3,7 +3,6 @@
 #include "update/VersionCheck.h"
 
 #include <QString>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -27,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString a = Part(rest);
     const QString b = rest.empty() ? a : Part(rest);
 
-    for (const QString& name : {QStringLiteral("CurSoftVer"), QStringLiteral("CurDatabaseVer"), QStringLiteral("C"),
-             QString(), a}) {
+    for (const QString& name :
+        { QStringLiteral("CurSoftVer"), QStringLiteral("CurDatabaseVer"), QStringLiteral("C"), QString(), a }) {
         const QString value = update::CutCookieValue(cookie, name);
         // What is cut lies inside the text, after the name, and holds no ';'.
         if (value.contains(QLatin1Char(';')) || !cookie.contains(value))
