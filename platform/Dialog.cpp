@@ -34,6 +34,19 @@ ModalDialogHandler& modalHandler()
     return handler;
 }
 
+// GDI stacks a static's lines at the font's height, Qt at its line spacing, which adds the
+// leading: a text static sized for two GDI lines would lose the lower part of its second line.
+// It grows downward instead, keeping its place and width.
+void growToShowAllText(QWidget* widget)
+{
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (!label || label->text().isEmpty() || !label->wordWrap())
+        return;
+    const int needed = label->heightForWidth(label->width());
+    if (needed > label->height())
+        label->resize(label->width(), needed);
+}
+
 // a * b / c in integer arithmetic, truncated.
 int scale(int a, int b, int c)
 {
@@ -363,6 +376,7 @@ void CDialog::build()
         widget->setProperty(kControlIdProperty, control.id);
         widget->setProperty(kControlStyleProperty, static_cast<unsigned>(control.style));
         widget->setGeometry(units.toPixels(control.rect));
+        growToShowAllText(widget);
         if (!control.accessibleName.isEmpty())
             widget->setAccessibleName(control.accessibleName);
         if (control.style & WS_TABSTOP) {
