@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCollator>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <algorithm>
@@ -61,6 +62,8 @@ struct Phases {
     int catalog = 0;
     int boxes = 0;
     bool evaluated = true;
+    bool firstQuestion = true; // shown by the time the dialog is built
+    bool sorted = true; // the catalog in Chinese collation order
 };
 
 const char* const kPhaseOrder[] = { "open", "dialog", "catalog", "start", "answer", "evaluate", "total" };
@@ -89,6 +92,8 @@ void RunOnce(const std::filesystem::path& directory, Phases& phases, int& boxes)
     dlg->Create();
     Settle();
     phases.ms["dialog"].push_back(MillisecondsSince(start));
+    if (static_cast<QPlainTextEdit*>(dlg->GetDlgItemWidget(res::IDC_QUESTION))->toPlainText().isEmpty())
+        phases.firstQuestion = false;
 
     start = Clock::now();
     dlg->RefillCatalog();
@@ -98,6 +103,11 @@ void RunOnce(const std::filesystem::path& directory, Phases& phases, int& boxes)
     auto* list = static_cast<QListWidget*>(dlg->GetDlgItemWidget(res::IDC_TEST_LIST));
     auto* next = static_cast<QAbstractButton*>(dlg->GetDlgItemWidget(res::IDC_NEXT));
     phases.catalog = list->count();
+    const QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    for (int row = 1; row < list->count(); ++row) {
+        if (collator.compare(list->item(row - 1)->text(), list->item(row)->text()) > 0)
+            phases.sorted = false;
+    }
     start = Clock::now();
     list->setCurrentRow(list->count() / 2);
     Settle();
@@ -181,9 +191,11 @@ int main(int argc, char* argv[])
     int status = 0;
     for (std::size_t i = 0; i < directories.size(); ++i) {
         const Phases& p = results[i];
-        std::printf("# %s: %d tests, %d questions in the test started, %d message boxes, evaluation %s\n",
-            directories[i].c_str(), p.catalog, p.questions, p.boxes, p.evaluated ? "shown" : "NOT shown");
-        if (p.boxes || !p.evaluated)
+        std::printf("# %s: %d tests %s, first question %s, %d questions in the test started, %d message boxes, "
+                    "evaluation %s\n",
+            directories[i].c_str(), p.catalog, p.sorted ? "sorted" : "NOT sorted",
+            p.firstQuestion ? "shown" : "NOT shown", p.questions, p.boxes, p.evaluated ? "shown" : "NOT shown");
+        if (p.boxes || !p.evaluated || !p.firstQuestion || !p.sorted)
             status = 1;
         for (const char* phase : kPhaseOrder) {
             const std::vector<double>& v = p.ms.at(phase);
