@@ -10,7 +10,11 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <sys/socket.h>
 #include <utility>
 
 namespace testsupport {
@@ -34,6 +38,9 @@ public:
         }
     };
     using Responder = std::function<QByteArray(const Request&)>;
+    // Takes over a connection once its request has arrived: writes what it likes, when it likes,
+    // and closes the socket itself, or never. The socket is deleted when the client goes.
+    using ConnectionHandler = std::function<void(QTcpSocket*, const Request&)>;
 
     LocalHttpServer()
     {
@@ -51,6 +58,77 @@ public:
         m_responder = [reply](const Request&) { return reply; };
     }
     void setSilent(bool silent) { m_silent = silent; }
+    // Replaces the responder for every later request.
+    void setConnectionHandler(ConnectionHandler handler) { m_handler = std::move(handler); }
+
+    // ---- Misbehaving services, as connection handlers ----
+
+    // `text` one byte at a time, one every `interval`; the connection stays open afterwards.
+    static ConnectionHandler trickle(QByteArray text, std::chrono::milliseconds interval)
+    {
+        return [text, interval](QTcpSocket* socket, const Request&) {
+            auto* timer = new QTimer(socket);
+            auto next = std::make_shared<qsizetype>(0);
+            QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, text, next] {
+                if (*next >= text.size()) {
+                    timer->stop();
+                    return;
+                }
+                socket->write(text.mid((*next)++, 1));
+            });
+            timer->start(interval);
+        };
+    }
+
+    // `text`, then a reset (RST) instead of an orderly close.
+    static ConnectionHandler resetAfter(QByteArray text)
+    {
+        return [text](QTcpSocket* socket, const Request&) {
+            socket->write(text);
+            socket->flush();
+            // The bytes must leave before the reset, or the kernel drops them with the socket.
+            QTimer::singleShot(50, socket, [socket] {
+                const linger abortive { 1, 0 };
+                ::setsockopt(
+                    static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+                socket->abort();
+            });
+        };
+    }
+
+    // `head`, then `filler` repeated until `fillerBytes` have gone, then `tail` and a close. The
+    // filler is written as the client takes it, so the server holds only a little of it at a time;
+    // fillerBytes < 0 streams the filler forever.
+    static ConnectionHandler stream(QByteArray head, QByteArray filler, qint64 fillerBytes, QByteArray tail = {})
+    {
+        return [=](QTcpSocket* socket, const Request&) {
+            struct State {
+                qint64 left;
+                bool done = false;
+            };
+            auto state = std::make_shared<State>(State { fillerBytes });
+            auto refill = [socket, filler, tail, state] {
+                constexpr qint64 kLowWater = 256 * 1024;
+                while (!state->done && socket->bytesToWrite() < kLowWater) {
+                    if (state->left == 0) {
+                        socket->write(tail);
+                        socket->disconnectFromHost();
+                        state->done = true;
+                        return;
+                    }
+                    QByteArray chunk = filler;
+                    if (state->left > 0 && chunk.size() > state->left)
+                        chunk.truncate(state->left);
+                    socket->write(chunk);
+                    if (state->left > 0)
+                        state->left -= chunk.size();
+                }
+            };
+            socket->write(head);
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+            refill();
+        };
+    }
     // Leave the connection open after a reply, as a keep-alive server does.
     void setKeepOpen(bool keepOpen) { m_keepOpen = keepOpen; }
 
@@ -125,6 +203,10 @@ private:
                 request.headers.append({ line.left(colon).trimmed(), line.mid(colon + 1).trimmed() });
         }
         m_requests.append(request);
+        if (m_handler && !m_silent) {
+            m_handler(socket, request);
+            return;
+        }
         if (m_silent || !m_responder)
             return;
         socket->write(m_responder(request));
@@ -134,6 +216,7 @@ private:
 
     QTcpServer m_server;
     Responder m_responder;
+    ConnectionHandler m_handler;
     bool m_silent = false;
     bool m_keepOpen = false;
     int m_connections = 0;
