@@ -12,6 +12,8 @@ packages=(
   # tests: independent Jet readers, fuzzing, a real X server
   mdbtools nodejs npm clang libclang-rt-14-dev
   xvfb xauth xdotool gir1.2-atspi-2.0
+  # benchmarks: the start-up probe watches windows being drawn
+  libx11-dev libxdamage-dev
   # packaging: validators, the manual page, the Debian package
   appstream desktop-file-utils help2man dpkg-dev file
 )
