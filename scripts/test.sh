@@ -26,7 +26,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 export XDG_RUNTIME_DIR QT_QPA_PLATFORM=offscreen
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 if [ "$sanitize" = ON ]; then
-  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+  # libxkbcommon-x11 reads past a string from the X server with strndup when a program connects to
+  # Xvfb; that is not our code, so the real-program tests do not ask ASan to check strndup.
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_strndup=0"
   export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 fi
