@@ -3,6 +3,8 @@
 // Constants and layout offsets of the Jet 3 (Access 97) and Jet 4 (Access 2000) file formats,
 // named once for the reader and the writer. All integers in the file are little-endian.
 
+#include "questionbank/Schema.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -87,22 +89,8 @@ inline constexpr std::uint16_t kLcidChinesePrc = 0x0804;
 
 // ---- Column types and flags ----------------------------------------------------------------
 
-enum class ColumnTypeCode : std::uint8_t {
-    Bool = 0x01,
-    Byte = 0x02,
-    Integer = 0x03,
-    Long = 0x04,
-    Currency = 0x05,
-    Single = 0x06,
-    Double = 0x07,
-    DateTime = 0x08,
-    Binary = 0x09,
-    Text = 0x0A,
-    OLE = 0x0B,
-    Memo = 0x0C,
-    GUID = 0x0F,
-    Numeric = 0x10,
-};
+// The column types carry the file format's type codes (questionbank/Schema.h).
+using ColumnTypeCode = questionbank::ColumnType;
 
 namespace columnflag {
 inline constexpr std::uint8_t kFixed = 0x01;

@@ -2,6 +2,7 @@
 
 #include "questionbank/jet/JetFormat.h"
 #include "questionbank/jet/JetWriterText.h"
+#include "questionbank/jet/Rc4.h"
 
 #include <algorithm>
 #include <array>
@@ -808,26 +809,6 @@ Table catalogTable(const std::vector<TablePlan>& userTables, OleDate created)
 
 // ---- Header ---------------------------------------------------------------------------------
 
-void rc4(std::array<std::uint8_t, 4> key, std::uint8_t* data, std::size_t length)
-{
-    std::array<std::uint8_t, 256> state {};
-    for (std::size_t i = 0; i < state.size(); ++i)
-        state[i] = static_cast<std::uint8_t>(i);
-    std::uint8_t j = 0;
-    for (std::size_t i = 0; i < state.size(); ++i) {
-        j = static_cast<std::uint8_t>(j + state[i] + key[i % key.size()]);
-        std::swap(state[i], state[j]);
-    }
-    std::uint8_t a = 0;
-    std::uint8_t b = 0;
-    for (std::size_t n = 0; n < length; ++n) {
-        a = static_cast<std::uint8_t>(a + 1);
-        b = static_cast<std::uint8_t>(b + state[a]);
-        std::swap(state[a], state[b]);
-        data[n] ^= state[static_cast<std::uint8_t>(state[a] + state[b])];
-    }
-}
-
 void writeHeader(Bytes& page, const WriterOptions& options, const std::u16string& password)
 {
     namespace h = fmt::header;
@@ -849,7 +830,7 @@ void writeHeader(Bytes& page, const WriterOptions& options, const std::u16string
     put32(page, h::kJet4BuildOffset, h::kJet4Build);
     put16(page, h::kJet4SortOrderOffset, h::kLcidGeneral);
     put64(page, h::kCreationDateOffset, std::bit_cast<std::uint64_t>(options.creationDate.days));
-    rc4(h::kRc4Key, page.data() + h::kMaskOffset, h::kJet4MaskLength);
+    rc4Apply(h::kRc4Key, std::span(page).subspan(h::kMaskOffset, h::kJet4MaskLength));
     std::copy(h::kTrailer.begin(), h::kTrailer.end(), page.begin() + h::kTrailerOffset);
 }
 
