@@ -2,11 +2,12 @@
 # Builds the libFuzzer targets with clang, ASan and UBSan in build-fuzz/, replays every kept crash
 # input under fuzz/regressions/ and runs each target for a short fixed time from its seed corpus.
 #   scripts/fuzz.sh [SECONDS]   seconds per target, 30 unless given
+# MARVOLEN_FUZZ_BUILD names another build directory.
 # Exits non-zero when a target crashes, leaks, hangs (10 s per input) or exceeds 2 GB.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
-build="$root/build-fuzz"
+build="${MARVOLEN_FUZZ_BUILD:-$root/build-fuzz}"
 targets=(fuzz_open_bank fuzz_statement fuzz_version_text fuzz_banksource)
 
 "$root/scripts/install-deps.sh"
