@@ -209,8 +209,9 @@ Outcome Drive(const XServer& x, const QString& program, const std::filesystem::p
             ++run.boxes;
             handled << box;
             QThread::msleep(200); // let the box lay itself out
-            x.xdotool({ "windowfocus", box });
-            x.xdotool({ "key", "--window", box, "Return" });
+            // One Return to the focused box. A second one, once the box has gone, would press the main
+            // dialog's default button, 退出.
+            x.xdotool({ "windowfocus", "--sync", box });
             x.xdotool({ "key", "Return" });
             quiet.invalidate();
             continue;
