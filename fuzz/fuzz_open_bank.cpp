@@ -18,22 +18,6 @@ using namespace questionbank;
 
 namespace {
 
-// The same source DatabaseFile.cpp puts behind Database::OpenFile, on bytes instead of a path.
-class BytesTableSource : public TableSource {
-public:
-    explicit BytesTableSource(jet::JetFile file)
-        : m_file(std::move(file))
-    {
-    }
-
-    std::string password() const override { return m_file.password(); }
-    std::optional<std::string> findTable(std::string_view name) const override { return m_file.findTable(name); }
-    Table readTable(const std::string& storedName) const override { return m_file.readTable(storedName); }
-
-private:
-    jet::JetFile m_file;
-};
-
 // The column names of a table, so that every column of a row is read, not only the program's.
 std::vector<std::string> ColumnNames(const Database& database, std::string_view table)
 {
@@ -144,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const std::exception&) {
             // The program never lists the tables; its own path still runs.
         }
-        database = std::make_shared<const Database>(std::make_unique<const BytesTableSource>(std::move(file)));
+        database = Database::OpenJetFile(std::move(file));
     } catch (const std::exception&) {
         // Database::OpenFile reports every such failure as E_FAIL.
         return 0;

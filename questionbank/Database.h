@@ -13,6 +13,10 @@
 #include <unordered_map>
 #include <vector>
 
+namespace questionbank::jet {
+class JetFile;
+}
+
 namespace questionbank {
 
 // A decoded table with what queries need on top: its columns by name and, for every text column a
@@ -60,6 +64,8 @@ class Database {
 public:
     // Throws ComError(E_FAIL) when the file is missing, unreadable, damaged or not a Jet file.
     static std::shared_ptr<const Database> OpenFile(const std::filesystem::path& path);
+    // A database over a Jet file already read (the fuzzer's way in: bytes instead of a path).
+    static std::shared_ptr<const Database> OpenJetFile(jet::JetFile file);
 
     explicit Database(std::unique_ptr<const TableSource> source);
     // A database held in memory, for tests and tools; `password` is empty for none.

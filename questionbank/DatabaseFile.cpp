@@ -28,10 +28,15 @@ private:
 
 } // namespace
 
+std::shared_ptr<const Database> Database::OpenJetFile(jet::JetFile file)
+{
+    return std::make_shared<const Database>(std::make_unique<const JetTableSource>(std::move(file)));
+}
+
 std::shared_ptr<const Database> Database::OpenFile(const std::filesystem::path& path)
 {
     try {
-        return std::make_shared<const Database>(std::make_unique<const JetTableSource>(jet::JetFile::open(path)));
+        return OpenJetFile(jet::JetFile::open(path));
     } catch (const std::bad_alloc&) {
         throw ComError(E_OUTOFMEMORY);
     } catch (const std::exception&) {
