@@ -1,5 +1,6 @@
 // The real executable: the single-instance guard, the start-up message and the untouched bank.
 #include "BankFixture.h"
+#include "XServer.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -133,73 +134,7 @@ TEST_F(ProgramTest, GuardIsReleasedWhenTheFirstCopyIsKilled)
 
 // ---- under a real X server, watched from outside ----
 
-class XServer {
-public:
-    XServer()
-    {
-        m_xvfb = QStandardPaths::findExecutable("Xvfb");
-        m_xdotool = QStandardPaths::findExecutable("xdotool");
-        if (m_xvfb.isEmpty() || m_xdotool.isEmpty())
-            return;
-        QTemporaryFile displayFile;
-        // -displayfd reports the display number the server took once it accepts clients.
-        m_server.setProgram(m_xvfb);
-        m_server.setArguments({ "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24" });
-        m_server.start();
-        if (!m_server.waitForStarted(5000))
-            return;
-        for (int i = 0; i < 100 && !m_server.canReadLine(); ++i)
-            m_server.waitForReadyRead(100);
-        const QByteArray line = m_server.readLine().trimmed();
-        if (!line.isEmpty())
-            m_display = QStringLiteral(":") + QString::fromLatin1(line);
-    }
-    ~XServer()
-    {
-        m_server.terminate();
-        m_server.waitForFinished(5000);
-    }
-    bool ok() const { return !m_display.isEmpty(); }
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        environment.insert("DISPLAY", m_display);
-        return environment;
-    }
-    QString xdotool(const QStringList& arguments) const
-    {
-        QProcess tool;
-        tool.setProcessEnvironment(environment());
-        tool.start(m_xdotool, arguments);
-        tool.waitForFinished(5000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    }
-    // The names of the mapped windows.
-    QStringList windowNames() const
-    {
-        QStringList names;
-        const QString ids = xdotool({ "search", "--onlyvisible", "--name", "." });
-        for (const QString& id : ids.split('\n', Qt::SkipEmptyParts))
-            names << xdotool({ "getwindowname", id });
-        return names;
-    }
-    QString windowId(const QString& name) const
-    {
-        const QString ids = xdotool({ "search", "--onlyvisible", "--name", "." });
-        for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
-            if (xdotool({ "getwindowname", id }) == name)
-                return id;
-        }
-        return {};
-    }
-
-private:
-    QString m_xvfb;
-    QString m_xdotool;
-    QProcess m_server;
-    QString m_display;
-};
+using testsupport::XServer;
 
 enum class BadBank { Missing, OtherPassword, Damaged };
 

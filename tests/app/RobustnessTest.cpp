@@ -1,6 +1,7 @@
 // The real executable under a real X server, watched from outside: damaged and ill-typed question
 // banks, an unreadable bank, a read-only folder, and ten copies started at once.
 #include "BankFixture.h"
+#include "XServer.h"
 #include "questionbank/BankSchema.h"
 
 #include <QCryptographicHash>
@@ -32,70 +33,7 @@ using questionbank::ColumnType;
 const QString kProgram = QStringLiteral(MARVOLEN_EXECUTABLE);
 constexpr int kNobody = 65534;
 
-class XServer {
-public:
-    XServer()
-    {
-        m_xvfb = QStandardPaths::findExecutable("Xvfb");
-        m_xdotool = QStandardPaths::findExecutable("xdotool");
-        if (m_xvfb.isEmpty() || m_xdotool.isEmpty())
-            return;
-        // -displayfd reports the display number once the server accepts clients.
-        m_server.setProgram(m_xvfb);
-        m_server.setArguments({ "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24" });
-        m_server.start();
-        if (!m_server.waitForStarted(5000))
-            return;
-        for (int i = 0; i < 100 && !m_server.canReadLine(); ++i)
-            m_server.waitForReadyRead(100);
-        const QByteArray line = m_server.readLine().trimmed();
-        if (!line.isEmpty())
-            m_display = QStringLiteral(":") + QString::fromLatin1(line);
-    }
-    ~XServer()
-    {
-        m_server.terminate();
-        m_server.waitForFinished(5000);
-    }
-    bool ok() const { return !m_display.isEmpty(); }
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        environment.insert("DISPLAY", m_display);
-        return environment;
-    }
-    QString xdotool(const QStringList& arguments) const
-    {
-        QProcess tool;
-        tool.setProcessEnvironment(environment());
-        tool.start(m_xdotool, arguments);
-        tool.waitForFinished(5000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    }
-    // The mapped windows: id and name.
-    std::vector<std::pair<QString, QString>> windows() const
-    {
-        std::vector<std::pair<QString, QString>> result;
-        const QString ids = xdotool({ "search", "--onlyvisible", "--name", "." });
-        for (const QString& id : ids.split('\n', Qt::SkipEmptyParts))
-            result.emplace_back(id, xdotool({ "getwindowname", id }));
-        return result;
-    }
-    int count(const QString& name) const
-    {
-        int n = 0;
-        for (const auto& window : windows())
-            n += window.second == name ? 1 : 0;
-        return n;
-    }
-
-private:
-    QString m_xvfb;
-    QString m_xdotool;
-    QProcess m_server;
-    QString m_display;
-};
+using testsupport::XServer;
 
 // What a file looks like from outside: its bytes and the times a write would change.
 struct FileState {
