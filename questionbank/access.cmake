@@ -9,6 +9,7 @@ target_sources(marvolen_questionbank PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/DatabaseFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConnectionOpen.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FieldConversion.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CivilDate.h
   ${CMAKE_CURRENT_LIST_DIR}/HResult.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordAccess.h
   ${CMAKE_CURRENT_LIST_DIR}/RecordAccess.cpp

@@ -1,4 +1,5 @@
 #include "TsvFormat.h"
+#include "questionbank/CivilDate.h"
 
 #include <charconv>
 #include <cmath>
@@ -36,20 +37,6 @@ std::string TsvEscape(std::string_view text)
 
 namespace {
 
-// Days from 1970-01-01 to a civil date and back (proleptic Gregorian).
-void CivilFromDays(std::int64_t z, std::int64_t& year, unsigned& month, unsigned& day)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = doy - (153 * mp + 2) / 5 + 1;
-    month = mp < 10 ? mp + 3 : mp - 9;
-    year = static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
-
 template <typename Float> std::string Shortest(Float value)
 {
     char buffer[64];
@@ -74,7 +61,7 @@ std::string OleDateText(double days)
     }
     std::int64_t year;
     unsigned month, day;
-    CivilFromDays(dayNumber - 25569, year, month, day);
+    questionbank::CivilFromDays(dayNumber - 25569, year, month, day);
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%04lld-%02u-%02u %02lld:%02lld:%02lld", static_cast<long long>(year), month,
         day, static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
