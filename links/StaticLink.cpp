@@ -164,18 +164,18 @@ void CStaticLink::OnTimer()
     const QPoint point = widget->mapFromGlobal(QCursor::pos());
     if (widget->rect().contains(point))
         return;
-    m_bHover = false;
-    if (m_hoverTimer)
-        m_hoverTimer->stop();
-    m_crText = s_crNormal;
-    Invalidate();
+    EndHover();
 }
 
 void CStaticLink::OnHide()
 {
     // The window of a closed dialog goes away with its timer; a hidden widget keeps both, so end the hover here.
-    if (!m_bHover)
-        return;
+    if (m_bHover)
+        EndHover();
+}
+
+void CStaticLink::EndHover()
+{
     m_bHover = false;
     if (m_hoverTimer)
         m_hoverTimer->stop();

@@ -98,6 +98,8 @@ private:
     void OnLButtonDown();
     bool OnSetCursor();
     void OnHide();
+    // Back to Idle: the hover ends, its timer stops and the text is blue again.
+    void EndHover();
     void Invalidate();
     void ApplyTextColour();
 
