@@ -1,5 +1,7 @@
 #include "platform/Dialog.h"
 
+#include "platform/BitmapStrikes.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -8,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
@@ -197,7 +200,14 @@ QFont DialogFontOf(const DialogFont& templateFont)
     families << QStringLiteral("SimSun") << QStringLiteral("AR PL UMing CN") << QStringLiteral("AR PL UMing TW")
              << QStringLiteral("Noto Serif CJK SC") << QStringLiteral("Noto Sans CJK SC")
              << QStringLiteral("WenQuanYi Zen Hei") << QStringLiteral("WenQuanYi Micro Hei");
-    font.setFamilies(families);
+    // Only the installed ones: Qt asks fontconfig for the fallbacks of every family it cannot find.
+    const QStringList installed = QFontDatabase::families();
+    QStringList present;
+    for (const QString& family : families) {
+        if (installed.contains(family, Qt::CaseInsensitive))
+            present << family;
+    }
+    font.setFamilies(present.isEmpty() ? families : present);
     font.setPointSize(templateFont.pointSize);
     font.setWeight(static_cast<QFont::Weight>(templateFont.weight));
     font.setItalic(templateFont.italic);
@@ -269,7 +279,7 @@ void CDialog::build()
     if (!m_icon.isNull())
         m_window->setWindowIcon(m_icon);
 
-    const QFont font = DialogFontOf(m_template.font);
+    const QFont font = WithBitmapStrikes(DialogFontOf(m_template.font), m_window->devicePixelRatioF());
     m_window->setFont(font);
     const DialogBaseUnits units = BaseUnitsOf(font);
     m_window->setFixedSize(units.toPixels(m_template.rect).size());
