@@ -57,7 +57,7 @@ int IgnoreErrors(Display*, XErrorEvent*)
 
 void Usage()
 {
-    std::fprintf(stderr, "usage: startup_probe [-C DIR] [-q QUIET_MS] [-t TIMEOUT_MS] PROGRAM [ARGS...]\n");
+    std::fprintf(stderr, "usage: startup_probe [-v] [-C DIR] [-q QUIET_MS] [-t TIMEOUT_MS] PROGRAM [ARGS...]\n");
     std::exit(2);
 }
 
@@ -68,8 +68,13 @@ int main(int argc, char** argv)
     const char* directory = nullptr;
     int quietMs = 300;
     int timeoutMs = 20000;
+    bool traceDrawing = false; // -v: every drawing into the window, to stderr
     int arg = 1;
     for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+        if (!std::strcmp(argv[arg], "-v")) {
+            traceDrawing = true;
+            continue;
+        }
         if (arg + 1 >= argc)
             Usage();
         if (!std::strcmp(argv[arg], "-C"))
@@ -137,12 +142,18 @@ int main(int argc, char** argv)
                 && WindowPid(display, event.xmap.window, pidAtom) == child) {
                 shown = event.xmap.window;
                 mappedMs = MillisecondsSince(start);
+                if (traceDrawing)
+                    std::fprintf(stderr, "mapped at %.1f ms\n", mappedMs);
             } else if (event.type == damageEvent + XDamageNotify) {
                 const auto* damage = reinterpret_cast<XDamageNotifyEvent*>(&event);
                 // Subtract so that the next drawing is reported too.
                 XDamageSubtract(display, damage->damage, None, None);
-                if (shown != None && damage->drawable == shown)
+                if (shown != None && damage->drawable == shown) {
                     paintedMs = MillisecondsSince(start);
+                    if (traceDrawing)
+                        std::fprintf(stderr, "drawn at %.1f ms: %dx%d at %d,%d\n", paintedMs, damage->area.width,
+                            damage->area.height, damage->area.x, damage->area.y);
+                }
             }
         }
         const double now = MillisecondsSince(start);
@@ -175,5 +186,9 @@ int main(int argc, char** argv)
     const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     std::printf("%.1f %.1f %ld %.1f\n", mappedMs, paintedMs, usage.ru_maxrss, cpuMs);
+    if (traceDrawing)
+        std::fprintf(stderr, "cpu: user %.1f ms, system %.1f ms; page faults: %ld minor, %ld major\n",
+            usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3,
+            usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3, usage.ru_minflt, usage.ru_majflt);
     return 0;
 }
