@@ -17,7 +17,6 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
-#include <unordered_set>
 
 namespace questionbank::jet {
 
@@ -143,15 +142,49 @@ struct RowSlot {
 };
 
 // Per-read state, so that decoding a table does not allocate per row beyond the values.
+// Row pointers already followed: one bit for each pointer the file could hold (256 a page), so
+// that a table of 100,000 memos costs no allocation or hashing per row.
+class RowPointerSet {
+public:
+    explicit RowPointerSet(std::size_t pageCount)
+        : m_pageCount(pageCount)
+    {
+    }
+    // False when the pointer was followed before. A pointer past the file is not kept: the caller's
+    // rowAt refuses it.
+    bool insert(std::uint32_t pointer)
+    {
+        if (fmt::rowPointerPage(pointer) >= m_pageCount)
+            return true;
+        if (m_words.empty())
+            m_words.assign(m_pageCount * (256 / 64), 0);
+        std::uint64_t& word = m_words[pointer / 64];
+        const std::uint64_t bit = std::uint64_t(1) << (pointer % 64);
+        if (word & bit)
+            return false;
+        word |= bit;
+        return true;
+    }
+
+private:
+    std::size_t m_pageCount;
+    std::vector<std::uint64_t> m_words; // allocated on the first insert
+};
+
 struct DecodeContext {
+    explicit DecodeContext(std::size_t pageCount)
+        : usedLongValueRows(pageCount)
+        , usedOverflowTargets(pageCount)
+    {
+    }
     std::optional<CodePageDecoder> codePage;
     std::vector<std::size_t> varOffsets;
     std::vector<std::uint8_t> longValue;
     // Every long-value row belongs to one value; a row reached twice is a loop or a shared row,
     // and refusing both keeps a table's text within what the file holds.
-    std::unordered_set<std::uint32_t> usedLongValueRows;
+    RowPointerSet usedLongValueRows;
     // Likewise every moved row has one pointer row.
-    std::unordered_set<std::uint32_t> usedOverflowTargets;
+    RowPointerSet usedOverflowTargets;
 };
 
 } // namespace
@@ -326,7 +359,7 @@ TableDef JetFile::Impl::readTableDef(std::uint32_t tdefPage) const
         column.def.autoNumber = column.def.type == ColumnType::Long && (flags & fmt::columnflag::kAutoLong) != 0;
         table.columns.push_back(std::move(column));
     }
-    DecodeContext context;
+    DecodeContext context(pageCount);
     for (auto& column : table.columns) {
         const std::size_t length = readCount(def, offset, layout.nameLengthSize);
         offset += layout.nameLengthSize;
@@ -427,7 +460,7 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
     case fmt::memo::kInline:
         return slice(field, fmt::memo::kHeaderSize, length, "an inline memo");
     case fmt::memo::kSingleRow: {
-        if (!context.usedLongValueRows.insert(pointer).second)
+        if (!context.usedLongValueRows.insert(pointer))
             fail("a long-value row is used twice");
         const ByteSpan row = rowAt(pointer);
         if (length > row.size())
@@ -443,7 +476,7 @@ ByteSpan JetFile::Impl::longValue(ByteSpan field, DecodeContext& context) const
         while (out.size() < length) {
             if (next == 0)
                 fail("a memo's long-value chain ends early");
-            if (!context.usedLongValueRows.insert(next).second)
+            if (!context.usedLongValueRows.insert(next))
                 fail("a long-value row is used twice (a loop or a shared chain)");
             const ByteSpan row = rowAt(next);
             if (row.size() < fmt::memo::kChainLinkSize)
@@ -621,7 +654,7 @@ void JetFile::Impl::forEachRow(
                 // The moved copy carries the deleted bit; another pointer there would start a chase.
                 std::uint16_t targetFlags = 0;
                 const std::uint32_t target = readU32(bytesOfRow, 0);
-                if (!context.usedOverflowTargets.insert(target).second)
+                if (!context.usedOverflowTargets.insert(target))
                     fail("two overflow rows lead to the same row");
                 bytesOfRow = rowAt(target, &targetFlags);
                 if ((targetFlags & fmt::datapage::kOverflowFlag) && !(targetFlags & fmt::datapage::kDeletedFlag))
@@ -644,7 +677,7 @@ void JetFile::Impl::readCatalog()
         fail("the catalog has no column " + std::string(name));
     };
     const std::array<std::size_t, 4> wanted = { find("Id"), find("Name"), find("Type"), find("Flags") };
-    DecodeContext context;
+    DecodeContext context(pageCount);
     forEachRow(objects, wanted, context, [&](const Row& row) {
         const auto* type = row[2].getIf<std::int16_t>();
         const auto* id = row[0].getIf<std::int32_t>();
@@ -754,7 +787,7 @@ Table JetFile::readTable(std::string_view name) const
         wanted[i] = i;
         table.columns.push_back(def.columns[i].def);
     }
-    DecodeContext context;
+    DecodeContext context(m_impl->pageCount);
     m_impl->forEachRow(def, wanted, context, [&](Row& row) { table.rows.push_back(std::move(row)); });
     return table;
 }
