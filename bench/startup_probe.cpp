@@ -142,8 +142,11 @@ int main(int argc, char** argv)
                 && WindowPid(display, event.xmap.window, pidAtom) == child) {
                 shown = event.xmap.window;
                 mappedMs = MillisecondsSince(start);
-                if (traceDrawing)
-                    std::fprintf(stderr, "mapped at %.1f ms\n", mappedMs);
+                if (traceDrawing) {
+                    XWindowAttributes attributes {};
+                    XGetWindowAttributes(display, shown, &attributes);
+                    std::fprintf(stderr, "mapped at %.1f ms: %dx%d\n", mappedMs, attributes.width, attributes.height);
+                }
             } else if (event.type == damageEvent + XDamageNotify) {
                 const auto* damage = reinterpret_cast<XDamageNotifyEvent*>(&event);
                 // Subtract so that the next drawing is reported too.

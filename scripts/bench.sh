@@ -71,15 +71,19 @@ else
   echo "note: unshare -n is not permitted here; a marvolen already running would spoil the runs" >&2
 fi
 
-probe() { # name dir program
-  local line
-  if line="$("${isolate[@]}" "$build/bench/startup_probe" -C "$2" "$3")"; then
-    echo "$1 $line" >>"$work/startup.txt"
+probe() { # name dir program [args...]
+  local line name=$1 dir=$2
+  shift 2
+  if line="$("${isolate[@]}" "$build/bench/startup_probe" -C "$dir" "$@")"; then
+    echo "$name $line" >>"$work/startup.txt"
   else
-    echo "$1 failed" >&2
+    echo "$name failed" >&2
   fi
 }
 : >"$work/startup.txt"
+# The main dialog's size in pixels, as the program lays it out under this Xvfb.
+read -r dialog_width dialog_height < <("${isolate[@]}" "$build/bench/startup_probe" -v -C "$work/sample" \
+  "$build/app/marvolen" 2>&1 >/dev/null | sed -n 's/^mapped at .* ms: \([0-9]*\)x\([0-9]*\)$/\1 \2/p')
 # Two unmeasured rounds: fonts, the file cache and the dynamic loader's caches come up once.
 for round in $(seq -2 "$runs"); do
   [ "$round" -le 0 ] && out=/dev/null || out="$work/startup.txt"
@@ -97,6 +101,8 @@ for round in $(seq -2 "$runs"); do
     probe minimal "$work" "$build/bench/minimal_dialog"
   fi
   probe large "$work/large" "$build/app/marvolen"
+  # Not a reference: the minimal dialog at the main dialog's size, to tell what the area alone costs.
+  probe sized "$work" "$build/bench/minimal_dialog" --size "$dialog_width" "$dialog_height"
 done
 
 # stats NAME FIELD: "median min max p25 p75" of one column of the probe lines for NAME.
@@ -115,6 +121,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 read -r min_med min_lo min_hi min_q1 min_q3 <<<"$(stats minimal 3)"
 read -r smp_med smp_lo smp_hi smp_q1 smp_q3 <<<"$(stats sample 3)"
 read -r big_med big_lo big_hi big_q1 big_q3 <<<"$(stats large 3)"
+read -r siz_med siz_lo siz_hi siz_q1 siz_q3 <<<"$(stats sized 3)"
+read -r sizc_med _ <<<"$(stats sized 5)"
 read -r minm_med _ <<<"$(stats minimal 2)"
 read -r smpm_med _ <<<"$(stats sample 2)"
 read -r bigm_med _ <<<"$(stats large 2)"
@@ -139,6 +147,9 @@ printf '| marvolen, sample bank | %s | %s | %s-%s | %s-%s | %s | **%s** (goal 1.
 printf '| marvolen, 1,000 x 100 bank | %s | %s | %s-%s | %s-%s | %s | %s | %s | %s |\n' \
   "$bigm_med" "$big_med" "$big_q1" "$big_q3" "$big_lo" "$big_hi" "$(count large)" "$(ratio "$big_med" "$min_med")" \
   "$bigc_med" "$(ratio "$bigc_med" "$minc_med")"
+printf '| (minimal dialog at %sx%s, the main dialog'"'"'s size) | %s | %s | %s-%s | %s-%s | %s | %s | %s | %s |\n' \
+  "$dialog_width" "$dialog_height" "$(stats sized 2 | cut -d' ' -f1)" "$siz_med" "$siz_q1" "$siz_q3" "$siz_lo" \
+  "$siz_hi" "$(count sized)" "$(ratio "$siz_med" "$min_med")" "$sizc_med" "$(ratio "$sizc_med" "$minc_med")"
 
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 echo
