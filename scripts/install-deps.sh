@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n fonts-arphic-uming
   # tests: independent Jet readers, fuzzing, a real X server
   mdbtools nodejs npm clang libclang-rt-14-dev
-  xvfb xauth xdotool gir1.2-atspi-2.0 at-spi2-core dbus python3-gi
+  xvfb xauth xdotool xclip gir1.2-atspi-2.0 at-spi2-core dbus python3-gi
   # benchmarks: the start-up probe watches windows being drawn
   libx11-dev libxdamage-dev
   # packaging: validators, the manual page, the Debian package

@@ -1,6 +1,7 @@
 #pragma once
 
-// A private Xvfb for tests of the real program, and xdotool to watch its windows from outside.
+// A private Xvfb for tests of the real program, xdotool to watch its windows from outside, and xclip,
+// where it is installed, to read the selections they own.
 
 #include <QByteArray>
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,7 @@ public:
     {
         m_xvfb = QStandardPaths::findExecutable("Xvfb");
         m_xdotool = QStandardPaths::findExecutable("xdotool");
+        m_xclip = QStandardPaths::findExecutable("xclip");
         if (m_xvfb.isEmpty() || m_xdotool.isEmpty())
             return;
         // -displayfd reports the display number the server took once it accepts clients.
@@ -58,6 +61,23 @@ public:
         tool.waitForFinished(5000);
         return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
     }
+    bool canReadSelections() const { return !m_xclip.isEmpty(); }
+    // What the owner of `selection` ("clipboard", "primary") hands out as `target`; nothing when no
+    // window owns it, it lacks that target, or it does not answer in time.
+    std::optional<QByteArray> selection(const QString& selection, const QString& target) const
+    {
+        QProcess tool;
+        tool.setProcessEnvironment(environment());
+        tool.start(m_xclip, { "-o", "-selection", selection, "-target", target });
+        if (!tool.waitForFinished(2000)) {
+            tool.kill();
+            tool.waitForFinished(1000);
+            return std::nullopt;
+        }
+        if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+            return std::nullopt;
+        return tool.readAllStandardOutput();
+    }
     // The mapped windows: id and name.
     std::vector<std::pair<QString, QString>> windows() const
     {
@@ -87,6 +107,7 @@ public:
 private:
     QString m_xvfb;
     QString m_xdotool;
+    QString m_xclip;
     QProcess m_server;
     QString m_display;
 };
