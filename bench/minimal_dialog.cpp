@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QVBoxLayout>
-
 #include <cstdlib>
 #include <cstring>
 

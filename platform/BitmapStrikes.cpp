@@ -3,7 +3,6 @@
 #include <QFontInfo>
 #include <QRawFont>
 #include <QtEndian>
-
 #include <algorithm>
 #include <cmath>
 

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QFont>
-
 #include <vector>
 
 namespace platform {

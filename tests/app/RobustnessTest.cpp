@@ -277,6 +277,19 @@ TEST_F(RobustnessTest, DamagedBanksGiveTheirBoxesTheProgramGoesOnWhereItCanAndNo
     const std::string questions(bank::kQuestionTable);
     const std::string tests(bank::kTestTable);
     const auto file = [](const std::filesystem::path& dir) { return dir / std::string(bank::kFileName); };
+    // One test of one question whose first answer value is `value`, in a column of `type`.
+    const auto oneAnswerValue = [&questions](ColumnType type, auto value) {
+        return [&questions, type, value](const std::filesystem::path& dir) {
+            BankBuilder b;
+            b.withColumnType(questions, std::string(bank::kAnswerValue[0]), type)
+                .addTest("甲", { 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt }, { "评", {}, {}, {}, {} })
+                .addRow(questions,
+                    { { std::string(bank::kQuestionId), std::int64_t { 1 } },
+                        { std::string(bank::kTestName), std::string("甲") },
+                        { std::string(bank::kAnswerValue[0]), value } })
+                .write(dir);
+        };
+    };
     const BankCase cases[] = {
         { "Working", [](const auto& dir) { WorkingBank().write(dir); }, Ends::InMainDialog, {} },
         { "TruncatedToHalf",
@@ -332,33 +345,11 @@ TEST_F(RobustnessTest, DamagedBanksGiveTheirBoxesTheProgramGoesOnWhereItCanAndNo
                 b.write(dir);
             },
             Ends::InMainDialog, {} },
-        { "AnswerValueAsWords",
-            [&](const auto& dir) {
-                BankBuilder b;
-                b.withColumnType(questions, std::string(bank::kAnswerValue[0]), ColumnType::Text)
-                    .addTest(
-                        "甲", { 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt }, { "评", {}, {}, {}, {} })
-                    .addRow(questions,
-                        { { std::string(bank::kQuestionId), std::int64_t { 1 } },
-                            { std::string(bank::kTestName), std::string("甲") },
-                            { std::string(bank::kAnswerValue[0]), std::string("两分") } })
-                    .write(dir);
-            },
-            Ends::InMainDialog, { kTypeMismatch } },
+        { "AnswerValueAsWords", oneAnswerValue(ColumnType::Text, std::string("两分")), Ends::InMainDialog,
+            { kTypeMismatch } },
         // Nor does a number that is not whole.
-        { "AnswerValueAsFraction",
-            [&](const auto& dir) {
-                BankBuilder b;
-                b.withColumnType(questions, std::string(bank::kAnswerValue[0]), ColumnType::Double)
-                    .addTest(
-                        "甲", { 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt }, { "评", {}, {}, {}, {} })
-                    .addRow(questions,
-                        { { std::string(bank::kQuestionId), std::int64_t { 1 } },
-                            { std::string(bank::kTestName), std::string("甲") },
-                            { std::string(bank::kAnswerValue[0]), questionbank::Value(1.5) } })
-                    .write(dir);
-            },
-            Ends::InMainDialog, { kTypeMismatch } },
+        { "AnswerValueAsFraction", oneAnswerValue(ColumnType::Double, questionbank::Value(1.5)), Ends::InMainDialog,
+            { kTypeMismatch } },
         // Read only at the evaluation and by the version check: the start is untouched.
         { "RankBoundsAsLongAndMakedateAsLong",
             [&](const auto& dir) {
