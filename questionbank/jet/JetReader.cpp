@@ -141,7 +141,6 @@ struct RowSlot {
     std::uint16_t flags = 0;
 };
 
-// Per-read state, so that decoding a table does not allocate per row beyond the values.
 // Row pointers already followed: one bit for each pointer the file could hold (256 a page), so
 // that a table of 100,000 memos costs no allocation or hashing per row.
 class RowPointerSet {
@@ -171,6 +170,7 @@ private:
     std::vector<std::uint64_t> m_words; // allocated on the first insert
 };
 
+// Per-read state, so that decoding a table does not allocate per row beyond the values.
 struct DecodeContext {
     explicit DecodeContext(std::size_t pageCount)
         : usedLongValueRows(pageCount)
