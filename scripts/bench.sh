@@ -82,6 +82,7 @@ probe() { # name dir program [args...]
 }
 : >"$work/startup.txt"
 # The main dialog's size in pixels, as the program lays it out under this Xvfb.
+dialog_width="" dialog_height=""
 read -r dialog_width dialog_height < <("${isolate[@]}" "$build/bench/startup_probe" -v -C "$work/sample" \
   "$build/app/marvolen" 2>&1 >/dev/null | sed -n 's/^mapped at .* ms: \([0-9]*\)x\([0-9]*\)$/\1 \2/p')
 # Two unmeasured rounds: fonts, the file cache and the dynamic loader's caches come up once.
@@ -102,7 +103,9 @@ for round in $(seq -2 "$runs"); do
   fi
   probe large "$work/large" "$build/app/marvolen"
   # Not a reference: the minimal dialog at the main dialog's size, to tell what the area alone costs.
-  probe sized "$work" "$build/bench/minimal_dialog" --size "$dialog_width" "$dialog_height"
+  if [ -n "$dialog_width" ]; then
+    probe sized "$work" "$build/bench/minimal_dialog" --size "$dialog_width" "$dialog_height"
+  fi
 done
 
 # stats NAME FIELD: "median min max p25 p75" of one column of the probe lines for NAME.
