@@ -2,6 +2,7 @@
 #include "app/QuizApp.h"
 
 #include "BankFixture.h"
+#include "CurrentDirectory.h"
 #include "Recorders.h"
 #include "platform/Dialog.h"
 #include "platform/SingleInstance.h"
@@ -13,19 +14,7 @@
 
 namespace {
 
-// Runs the test in `dir` as the current directory, where the connection string finds tovra.mdb.
-class InDirectory {
-public:
-    explicit InDirectory(const std::filesystem::path& dir)
-        : m_previous(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(m_previous); }
-
-private:
-    std::filesystem::path m_previous;
-};
+using testsupport::CurrentDirectory;
 
 class QuizAppTest : public ::testing::Test {
 protected:
@@ -57,7 +46,7 @@ TEST_F(QuizAppTest, OpensTheBankRunsTheMainDialogAndClosesTheConnectionAtExit)
     bank.addTest("甲", { 0 }, { "评" });
     bank.addQuestion(1, "甲", "题", { 1, std::nullopt, std::nullopt, std::nullopt, std::nullopt });
     const auto written = bank.writeTemp();
-    const InDirectory in(written.dir.path());
+    const CurrentDirectory in(written.dir.path());
 
     EXPECT_FALSE(theApp.InitInstance());
     EXPECT_EQ(dialogs, std::vector<int> { 102 });
@@ -81,7 +70,7 @@ TEST_F(QuizAppTest, BankThatDoesNotOpenGivesTheFixedMessageAndNoDialog)
         testsupport::TempDir dir;
         if (c.password)
             testsupport::BankBuilder().withPassword(*c.password).write(dir.path());
-        const InDirectory in(dir.path());
+        const CurrentDirectory in(dir.path());
         theApp.m_pszAppName += QStringLiteral("-next"); // the guard of the round before is still held
         boxes.clear();
         dialogs.clear();

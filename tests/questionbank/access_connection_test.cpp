@@ -1,3 +1,4 @@
+#include "CurrentDirectory.h"
 #include "access_fixtures.h"
 #include "questionbank/BankSchema.h"
 #include "questionbank/TextCompare.h"
@@ -35,19 +36,7 @@ HRESULT OpenError(const std::string& connectionString)
     return hr;
 }
 
-// Changes the current directory for one test and restores it afterwards.
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const std::filesystem::path& directory)
-        : m_saved(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(directory);
-    }
-    ~CurrentDirectory() { std::filesystem::current_path(m_saved); }
-
-private:
-    std::filesystem::path m_saved;
-};
+using testsupport::CurrentDirectory;
 
 class TempDirectory {
 public:
